@@ -32,8 +32,17 @@ LaunchOptions& GetLaunchOptions();
 /// The built-in default download address (scheme http, path "/software/259").
 extern const wchar_t kDefaultDownloadUrl[];
 
-/// Sets every field of `options` to its built-in default, then reads the configuration
-/// file at `configPath` when it exists. Never fails.
+/// The configuration file's name; it is looked for beside the executable.
+extern const char kLaunchConfigFileName[];
+
+/// The configuration path of this process: the executable's folder joined with
+/// kLaunchConfigFileName (just the name when the executable's path is unknown).
+std::string DefaultLaunchConfigPath();
+
+/// Sets every field of `options` to its built-in default (ExeName: the file name of the
+/// running executable), then reads section "Install" of the configuration file at
+/// `configPath` when it exists. Never fails: values that do not convert fall back as
+/// documented beside each field's conversion.
 void LoadLaunchOptions(LaunchOptions& options, const std::string& configPath);
 
 /// Overlays the switches present in `commandLine` (the whole command line, program path
@@ -47,3 +56,7 @@ void ApplyCommandLine(int argc, char** argv);
 /// Replaces every "${ROUTE}" of `url` by the route chosen from the operating-system name;
 /// a URL without the placeholder is returned unchanged without probing the system.
 std::wstring ResolveDownloadRoute(const std::wstring& url);
+
+/// The same for a given operating-system version text (the second half of
+/// Utils::GetOsName): "download_silent_xp" when it contains "XP", else "download_silent".
+std::wstring ResolveDownloadRoute(const std::wstring& url, const std::wstring& osVersion);

@@ -1,0 +1,43 @@
+// Entry point of the installer: start-up, the main window's modal loop, ordered teardown.
+//
+// The order is fixed: hardening, crash reporter, libcurl, single instance, command line,
+// analytics, UI framework and window; teardown stops analytics, cleans up libcurl,
+// destroys the window (and the orchestrator it owns) and only then releases the mutex, so
+// a second copy cannot start while this one still works.
+#include <clocale>
+
+#include "app/launch_options.h"
+#include "app/startup.h"
+#include "utils/instance_mutex.h"
+#include "utils/trace_log.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    LaunchOptions& options = GetLaunchOptions();  // defaults + configuration file
+
+    HardenLibrarySearch();
+    // Crash reporter (signal handlers that report, then re-raise): attaches here, with the
+    // analytics funnel events.
+    InitCurl(options);  // its failure report to analytics is dropped: no tracker exists yet
+
+    Utils::InstanceMutex instance(kInstanceMutexBaseName);
+    instance.Acquire();
+    if (!instance.Held()) {
+        CleanupCurl(options);
+        return kExitAlreadyRunning;
+    }
+
+    ApplyCommandLine(argc, argv);
+    TRACE(L"launch options: url=%ls type=%d checknet=%d analytics=%d scale=%f\r\n",
+          options.DownloadUrl.c_str(), options.DownloadType, options.IsCheckNet ? 1 : 0,
+          options.IsEnableAnalytics ? 1 : 0, options.DownloadScale);
+
+    // Analytics start (when options.IsEnableAnalytics): attaches here.
+    // A "-silent" run (no window) branches off here.
+    // UI framework set-up, main window creation and its modal loop: attach here.
+
+    // Teardown, in this order: analytics shutdown (attaches here), libcurl, the window
+    // object with its orchestrator, then the mutex (released by `instance` on return).
+    CleanupCurl(options);
+    return kExitOk;
+}
