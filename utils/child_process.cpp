@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "utils/command_line.h"
 #include "utils/text.h"
 #include "utils/trace_log.h"
 
@@ -22,62 +23,6 @@ namespace {
 constexpr size_t kReadSize = 1024;              // one read of the child's output
 constexpr int kExitPollSliceMs = 20;            // exit polling when there is no pidfd
 constexpr size_t kDrainLimitAfterExit = 1 << 20;  // bytes read once the child has ended
-
-// Splits a command line with the CommandLineToArgvW rules: the program name ends at the
-// first blank (or closing quote, when it starts with one, with no backslash rules); later
-// arguments are separated by blanks, grouped by double quotes, 2n backslashes before a
-// quote give n backslashes and toggle quoting, 2n+1 give n and a literal quote, and a
-// doubled quote inside a quoted part is a literal quote.
-std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
-    std::vector<std::wstring> args;
-    size_t i = 0, n = line.size();
-    auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
-    // Program name.
-    std::wstring arg;
-    if (i < n && line[i] == L'"') {
-        ++i;
-        while (i < n && line[i] != L'"') arg.push_back(line[i++]);
-        if (i < n) ++i;
-    } else {
-        while (i < n && !blank(line[i])) arg.push_back(line[i++]);
-    }
-    args.push_back(arg);
-    for (;;) {
-        while (i < n && blank(line[i])) ++i;
-        if (i >= n) break;
-        arg.clear();
-        bool quoted = false;
-        while (i < n && (quoted || !blank(line[i]))) {
-            if (line[i] == L'\\') {
-                size_t count = 0;
-                while (i < n && line[i] == L'\\') ++count, ++i;
-                if (i < n && line[i] == L'"') {
-                    arg.append(count / 2, L'\\');
-                    if (count % 2 == 1) {
-                        arg.push_back(L'"');
-                        ++i;
-                    }
-                } else {
-                    arg.append(count, L'\\');
-                }
-                continue;
-            }
-            if (line[i] == L'"') {
-                if (quoted && i + 1 < n && line[i + 1] == L'"') {
-                    arg.push_back(L'"');
-                    i += 2;
-                    continue;
-                }
-                quoted = !quoted;
-                ++i;
-                continue;
-            }
-            arg.push_back(line[i++]);
-        }
-        args.push_back(arg);
-    }
-    return args;
-}
 
 void SetNonBlocking(int fd) {
     if (fd < 0) return;
@@ -107,21 +52,14 @@ ChildProcess::~ChildProcess() {
 }
 
 void ChildProcess::Launch(const std::wstring& commandLine) {
-    commandLine_ = commandLine;
-    std::vector<std::string> argv;
-    for (const std::wstring& arg : SplitCommandLine(commandLine)) {
-        argv.push_back(ToNarrow(arg, kCodePageSystem));
-    }
-    Launch(argv);
+    Launch(SplitCommandLine(commandLine), commandLine);
 }
 
-void ChildProcess::Launch(const std::vector<std::string>& argv) {
-    if (commandLine_.empty()) {
-        for (const std::string& arg : argv) {
-            if (!commandLine_.empty()) commandLine_.push_back(L' ');
-            commandLine_ += ToWide(arg, kCodePageSystem);
-        }
-    }
+void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
+                          const std::wstring& commandLine) {
+    commandLine_ = commandLine.empty() ? JoinCommandLine(arguments) : commandLine;
+    std::vector<std::string> argv;
+    for (const std::wstring& arg : arguments) argv.push_back(ToNarrow(arg, kCodePageSystem));
     if (argv.empty() || argv[0].empty() || pid_ > 0 || error_.WriteEnd() < 0 ||
         output_.WriteEnd() < 0 || input_.ReadEnd() < 0) {
         TRACE(L"cannot launch \"%ls\": no program or pipes missing\r\n", commandLine_.c_str());

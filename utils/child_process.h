@@ -45,8 +45,10 @@ public:
     /// length limit. Throws Utils::Exception with an empty message when the process cannot
     /// be created (missing file, not executable, empty command line, pipes not created).
     void Launch(const std::wstring& commandLine);
-    /// The same with the argument vector given directly (argv[0] is the program path).
-    void Launch(const std::vector<std::string>& argv);
+    /// The same with the arguments given directly (the first is the program path), for a
+    /// caller whose last argument must reach the child whole, blanks included.
+    /// `commandLine` is the line shown in traces (joined from the arguments when empty).
+    void Launch(const std::vector<std::wstring>& arguments, const std::wstring& commandLine);
 
     /// The installer's end of the child's standard output (-1 before Launch).
     int OutputReadEnd() const { return output_.ReadEnd(); }
