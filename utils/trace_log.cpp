@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cstdio>
 #include <cwchar>
 #include <mutex>
 #include <vector>
@@ -86,7 +87,6 @@ std::wstring FormatTraceLine(const TraceStamp& stamp, const wchar_t* function, i
     // The prefix is formatted with its own arguments, then the message with the caller's;
     // the result is what one joined format would give (a literal percent sign in a message
     // is still written "%%").
-    std::vector<wchar_t> buf;
     std::wstring prefix;
     {
         wchar_t pbuf[256];
@@ -106,20 +106,25 @@ std::wstring FormatTraceLine(const TraceStamp& stamp, const wchar_t* function, i
         if (n < 0) return {};
         prefix.assign(out, static_cast<size_t>(n));
     }
+    // One formatting pass into a stream that grows as needed: the exact length without a
+    // guessing loop, and a format that cannot be formatted (an encoding error, for
+    // example a narrow argument that is not text in the locale's codeset) fails once
+    // instead of being retried with ever larger buffers.
     std::wstring message;
-    for (size_t cap = 1024;; cap *= 2) {
-        if (cap > kMaxLineChars) return {};
-        buf.resize(cap);
+    {
+        wchar_t* data = nullptr;
+        size_t size = 0;
+        FILE* stream = ::open_wmemstream(&data, &size);
+        if (stream == nullptr) return {};
         va_list copy;
         va_copy(copy, args);
-        int n = std::vswprintf(buf.data(), buf.size(), format, copy);
+        int n = std::vfwprintf(stream, format, copy);
         va_end(copy);
-        if (n >= 0) {
-            message.assign(buf.data(), static_cast<size_t>(n));
-            break;
-        }
-        // -1 means "did not fit" or "cannot be formatted"; an encoding error does not go
-        // away with more room, which the size cap ends.
+        int closed = std::fclose(stream);  // also when formatting failed: frees the stream
+        bool ok = n >= 0 && closed == 0;
+        if (ok && size <= kMaxLineChars) message.assign(data, size);
+        std::free(data);
+        if (!ok || size > kMaxLineChars) return {};
     }
     std::wstring lineText = prefix + message;
     if (!EndsWithLineFeed(format)) lineText += L"\r\n";
