@@ -8,6 +8,7 @@
 
 #include "app/launch_options.h"
 #include "app/startup.h"
+#include "install/silent_install.h"
 #include "utils/instance_mutex.h"
 #include "utils/trace_log.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     instance.Acquire();
     if (!instance.Held()) {
         CleanupCurl(options);
-        return kExitAlreadyRunning;
+        return IsSilentRun(argc, argv) ? kSilentAnotherInstance : kExitAlreadyRunning;
     }
 
     ApplyCommandLine(argc, argv);
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
 
     // Analytics start (when options.IsEnableAnalytics): attaches here.
     // A "-silent" run (no window) branches off here.
+    if (IsSilentRun(argc, argv)) {
+        int code = RunSilentInstall(options, argc, argv);
+        CleanupCurl(options);
+        return code;
+    }
     // UI framework set-up, main window creation and its modal loop: attach here.
 
     // Teardown, in this order: analytics shutdown (attaches here), libcurl, the window

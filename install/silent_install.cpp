@@ -91,12 +91,24 @@ int RefusalExitCode(InstallRefusal refusal) {
 
 }  // namespace
 
-bool IsSilentRun(int argc, char** argv) {
+namespace {
+
+std::vector<std::wstring> WideArguments(int argc, char** argv) {
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments.push_back(Utils::ToWide(argv[i], Utils::kCodePageSystem));
+        arguments.push_back(Utils::ToWide(argv[i] ? argv[i] : "", Utils::kCodePageSystem));
     }
-    return Utils::CommandLine(arguments).Has(kSilentSwitch);
+    return arguments;
+}
+
+}  // namespace
+
+bool IsSilentRun(int argc, char** argv) {
+    return Utils::CommandLine(WideArguments(argc, argv)).Has(kSilentSwitch);
+}
+
+int RunSilentInstall(const LaunchOptions& options, int argc, char** argv) {
+    return RunSilentInstall(options, WideArguments(argc, argv));
 }
 
 int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstring>& arguments) {

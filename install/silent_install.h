@@ -32,3 +32,6 @@ bool IsSilentRun(int argc, char** argv);
 /// is removed first unless its settings keep it; progress shows as one updating line on
 /// standard output; the product is not started. Returns a SilentExitCode.
 int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstring>& arguments);
+
+/// The same with main()'s arguments.
+int RunSilentInstall(const LaunchOptions& options, int argc, char** argv);
