@@ -1,8 +1,8 @@
 // glyphora-collector: decoding, JSON checks and the running server.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "analytics/core/batch_sender.h"
@@ -105,9 +105,8 @@ TEST(CollectorCodec, MalformedBodies) {
     }
     std::vector<std::string> records;
     std::string error;
-    EXPECT_TRUE(collector::DecodeBatchRecords("gzip=0&data_list=" + PercentEncode(Base64Encode(
-                                                  "[ {\"a\" : 1} ,{}]")),
-                                              records, error))
+    EXPECT_TRUE(collector::DecodeBatchRecords(
+        "gzip=0&data_list=" + PercentEncode(Base64Encode("[ {\"a\" : 1} ,{}]")), records, error))
         << error;
     EXPECT_EQ(records, (std::vector<std::string>{"{\"a\":1}", "{}"}));
 }
@@ -159,7 +158,8 @@ int RunCollector(std::vector<std::string> args, std::string& out) {
     std::string exe = analytics_test::BinPath("glyphora-collector");
     args.insert(args.begin(), exe);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     analytics_test::TempDir dir;
     std::string outPath = dir.file("out");
@@ -170,7 +170,8 @@ int RunCollector(std::vector<std::string> args, std::string& out) {
     pid_t pid = -1;
     int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
+    if (rc != 0)
+        return -1;
     int status = 0;
     waitpid(pid, &status, 0);
     out = analytics_test::ReadFile(outPath);
@@ -189,7 +190,8 @@ TEST(CollectorServer, CommandLine) {
         {{"--port", "70000"}, 2, "bad value for --port"},
         {{"--fail-status", "abc"}, 2, "bad value for --fail-status"},
         {{"--cert", "/nonexistent.pem"}, 2, "--cert and --key go together"},
-        {{"--cert", "/nonexistent.pem", "--key", "/nonexistent.key"}, 1,
+        {{"--cert", "/nonexistent.pem", "--key", "/nonexistent.key"},
+         1,
          "cannot use the certificate"},
     };
     for (const auto& c : cases) {

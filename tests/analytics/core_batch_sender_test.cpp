@@ -11,9 +11,15 @@ TEST(CoreBatchSender, Base64) {
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
-        {"\xFB\xFF", "+/8="}, {std::string("\0\0\0", 3), "AAAA"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xFB\xFF", "+/8="},
+        {std::string("\0\0\0", 3), "AAAA"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Base64Encode(c.in), c.out) << c.in;
@@ -32,7 +38,8 @@ TEST(CoreBatchSender, PercentEncoding) {
         {" &%", "%20%26%25"},
         {"\xFF\x01", "%FF%01"},
     };
-    for (const auto& c : cases) EXPECT_EQ(PercentEncode(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(PercentEncode(c.in), c.out) << c.in;
 }
 
 TEST(CoreBatchSender, BodyOfEmptyBatch) {

@@ -39,7 +39,8 @@ public:
     bool contains(const std::wstring& text) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& l : lines_)
-            if (l.find(text) != std::wstring::npos) return true;
+            if (l.find(text) != std::wstring::npos)
+                return true;
         return false;
     }
 
@@ -196,7 +197,8 @@ TEST_F(CoreDelivery, StagingFileCarriesRecordsToTheNextProcess) {
     ASSERT_FALSE(emitter.empty());
     std::vector<std::string> args = {emitter, staging, "35"};
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
     ASSERT_EQ(posix_spawn(&pid, emitter.c_str(), nullptr, nullptr, argv.data(), environ), 0);

@@ -37,20 +37,19 @@ TEST(CoreObjectNode, ValueRendering) {
         {"NaN is not JSON", PropertyValue(std::nan("")), "null"},
         {"infinity is not JSON", PropertyValue(std::numeric_limits<double>::infinity()), "null"},
         {"integer exact", PropertyValue(int64_t{1234567}), "1234567"},
-        {"integer min", PropertyValue(std::numeric_limits<int64_t>::min()),
-         "-9223372036854775808"},
+        {"integer min", PropertyValue(std::numeric_limits<int64_t>::min()), "-9223372036854775808"},
         {"escapes", PropertyValue(std::string("\b\t\n\f\r\"\\")), R"("\b\t\n\f\r\"\\")"},
-        {"slash and UTF-8 unchanged", PropertyValue(std::string("a/\xC3\xA9")),
-         "\"a/\xC3\xA9\""},
+        {"slash and UTF-8 unchanged", PropertyValue(std::string("a/\xC3\xA9")), "\"a/\xC3\xA9\""},
         {"other control byte", PropertyValue(std::string("a\x01z")), R"("a\u0001z")"},
         {"list", PropertyValue(std::vector<std::string>{"a", "b\"c"}), R"(["a","b\"c"])"},
         {"empty list", PropertyValue(std::vector<std::string>{}), "[]"},
         {"true", PropertyValue(true), "true"},
         {"false", PropertyValue(false), "false"},
-        {"object, keys sorted",
-         PropertyValue(std::make_shared<const utils::ObjectNode>(nested)), R"({"a":"x","b":2})"},
+        {"object, keys sorted", PropertyValue(std::make_shared<const utils::ObjectNode>(nested)),
+         R"({"a":"x","b":2})"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Render(c.value), c.json) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(Render(c.value), c.json) << c.name;
 }
 
 TEST(CoreObjectNode, DateTimeUsesLocalTime) {
@@ -74,7 +73,8 @@ TEST(CoreObjectNode, DateTimeUsesLocalTime) {
 
 TEST(CoreObjectNode, KeysInByteOrderAndReplaced) {
     utils::ObjectNode node;
-    for (const char* k : {"b", "a1", "_", "B", "$a", "a"}) node.setInteger(k, int32_t{1});
+    for (const char* k : {"b", "a1", "_", "B", "$a", "a"})
+        node.setInteger(k, int32_t{1});
     node.setInteger("b", int32_t{7});  // replaces
     EXPECT_EQ(node.toJson(), R"({"$a":1,"B":1,"_":1,"a":1,"a1":1,"b":7})");
 }
@@ -93,7 +93,8 @@ TEST(CoreObjectNode, StringChecks) {
     EXPECT_EQ(node.find("max")->string()->size(), 8192u);
     ASSERT_EQ(capture.lines().size(), 2u);
     EXPECT_EQ(capture.lines()[0], "String property 'over' is too long, value: " + over);
-    EXPECT_EQ(capture.lines()[1], "String property 'bad' is not valid UTF-8 string, value: x\xC0\x80");
+    EXPECT_EQ(capture.lines()[1],
+              "String property 'bad' is not valid UTF-8 string, value: x\xC0\x80");
 
     // A refused value leaves an earlier value of the key in place.
     EXPECT_TRUE(node.setString("k", "old"));
@@ -129,7 +130,10 @@ TEST(CoreObjectNode, DateTimeMillisecondsCarry) {
         int ms;
         DateTime stored;
     } cases[] = {
-        {10, 999, {10, 999}}, {10, 1000, {11, 0}}, {10, 2500, {12, 500}}, {10, -1, {9, 999}},
+        {10, 999, {10, 999}},
+        {10, 1000, {11, 0}},
+        {10, 2500, {12, 500}},
+        {10, -1, {9, 999}},
     };
     for (const auto& c : cases) {
         utils::ObjectNode node;

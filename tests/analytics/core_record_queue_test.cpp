@@ -22,9 +22,12 @@ public:
     ScriptedSender() : BatchSender("https://127.0.0.1:9/") {}
     bool send(const std::string& batchText) override {
         batches.push_back(batchText);
-        if (during) during();
-        if (throwText) throw std::runtime_error(throwText);
-        if (results.empty()) return true;
+        if (during)
+            during();
+        if (throwText)
+            throw std::runtime_error(throwText);
+        if (results.empty())
+            return true;
         bool r = results.front();
         results.erase(results.begin());
         return r;
@@ -35,17 +38,21 @@ public:
     const char* throwText = nullptr;
 };
 
-std::string Rec(int i) { return "{\"r\":" + std::to_string(i) + "}"; }
+std::string Rec(int i) {
+    return "{\"r\":" + std::to_string(i) + "}";
+}
 
 std::vector<std::string> Range(int from, int to) {
     std::vector<std::string> v;
-    for (int i = from; i <= to; ++i) v.push_back(Rec(i));
+    for (int i = from; i <= to; ++i)
+        v.push_back(Rec(i));
     return v;
 }
 
 std::string Batch(int from, int to) {
     std::string s = "[";
-    for (int i = from; i <= to; ++i) s += (i > from ? "," : "") + Rec(i);
+    for (int i = from; i <= to; ++i)
+        s += (i > from ? "," : "") + Rec(i);
     return s + "]";
 }
 
@@ -61,13 +68,15 @@ struct QueueWithSender {
 
 TEST(CoreRecordQueue, KeepsNewest1024) {
     QueueWithSender q;
-    for (int i = 1; i <= 1025; ++i) q.queue->add(Rec(i));
+    for (int i = 1; i <= 1025; ++i)
+        q.queue->add(Rec(i));
     EXPECT_EQ(q.queue->records(), Range(2, 1025));
 }
 
 TEST(CoreRecordQueue, BatchesOf30) {
     QueueWithSender q;
-    for (int i = 1; i <= 31; ++i) q.queue->add(Rec(i));
+    for (int i = 1; i <= 31; ++i)
+        q.queue->add(Rec(i));
     EXPECT_TRUE(q.queue->flushOneBatch());
     ASSERT_EQ(q.sender->batches.size(), 1u);
     EXPECT_EQ(q.sender->batches[0], Batch(1, 30));
@@ -98,10 +107,12 @@ TEST(CoreRecordQueue, FailedBatchGoesBackInFront) {
     };
     for (const auto& c : cases) {
         QueueWithSender q;
-        for (int i = 1; i <= c.queued; ++i) q.queue->add(Rec(i));
+        for (int i = 1; i <= c.queued; ++i)
+            q.queue->add(Rec(i));
         q.sender->results = {false};
         q.sender->during = [&] {
-            for (int i = 0; i < c.addedDuringSend; ++i) q.queue->add(Rec(10000 + i));
+            for (int i = 0; i < c.addedDuringSend; ++i)
+                q.queue->add(Rec(10000 + i));
         };
         EXPECT_FALSE(q.queue->flushOneBatch()) << c.name;
         auto records = q.queue->records();
@@ -115,7 +126,8 @@ TEST(CoreRecordQueue, FailedBatchGoesBackInFront) {
 
 TEST(CoreRecordQueue, FlushAllStopsAtFirstFailure) {
     QueueWithSender q;
-    for (int i = 1; i <= 70; ++i) q.queue->add(Rec(i));
+    for (int i = 1; i <= 70; ++i)
+        q.queue->add(Rec(i));
     q.sender->results = {true, false};
     EXPECT_FALSE(q.queue->flushAll());
     EXPECT_EQ(q.sender->batches.size(), 2u);
@@ -125,7 +137,8 @@ TEST(CoreRecordQueue, FlushAllStopsAtFirstFailure) {
 TEST(CoreRecordQueue, ThrowingSendKeepsTheBatch) {
     DiagnosticCapture capture;
     QueueWithSender q;
-    for (int i = 1; i <= 35; ++i) q.queue->add(Rec(i));
+    for (int i = 1; i <= 35; ++i)
+        q.queue->add(Rec(i));
     q.sender->throwText = "boom";
     EXPECT_FALSE(q.queue->flushOneBatch());
     EXPECT_EQ(q.queue->records(), Range(1, 35));
@@ -143,19 +156,26 @@ TEST(CoreRecordQueue, StagingFileLoad) {
         size_t capacity;
         std::vector<std::string> expected;
     } cases[] = {
-        {"valid lines only, in front", "{\"a\":1}\n\ngarbage\n{\"b\":2}\n", 1024,
+        {"valid lines only, in front",
+         "{\"a\":1}\n\ngarbage\n{\"b\":2}\n",
+         1024,
          {"{\"a\":1}", "{\"b\":2}", Rec(1), Rec(2)}},
         {"missing file", "<missing>", 1024, {Rec(1), Rec(2)}},
-        {"no final newline, brace checks", "{x}\n{open\nclose}\n {sp}\n{\"c\":3}", 1024,
+        {"no final newline, brace checks",
+         "{x}\n{open\nclose}\n {sp}\n{\"c\":3}",
+         1024,
          {"{x}", "{\"c\":3}", Rec(1), Rec(2)}},
-        {"room for two: the last two lines", "{\"a\":1}\n{\"b\":2}\n{\"c\":3}\n", 4,
+        {"room for two: the last two lines",
+         "{\"a\":1}\n{\"b\":2}\n{\"c\":3}\n",
+         4,
          {"{\"b\":2}", "{\"c\":3}", Rec(1), Rec(2)}},
         {"no room: nothing read", "{\"a\":1}\n", 2, {Rec(1), Rec(2)}},
     };
     for (const auto& c : cases) {
         std::string path = dir.file("staging");
         std::remove(path.c_str());
-        if (c.file != "<missing>") WriteFile(path, c.file);
+        if (c.file != "<missing>")
+            WriteFile(path, c.file);
         QueueWithSender q(path, c.capacity);
         q.queue->add(Rec(1));
         q.queue->add(Rec(2));

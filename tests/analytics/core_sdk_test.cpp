@@ -150,15 +150,13 @@ TEST_F(CoreSdk, ProfileRecords) {
     } cases[] = {
         {"set string", [] { Sdk::emitProfileSet("k", std::string("v")); }, R"({"k":"v"})",
          "profile_set"},
-        {"set integer", [] { Sdk::emitProfileSet("k", int32_t{5}); }, R"({"k":5})",
-         "profile_set"},
+        {"set integer", [] { Sdk::emitProfileSet("k", int32_t{5}); }, R"({"k":5})", "profile_set"},
         {"set number", [] { Sdk::emitProfileSet("k", 5.0); }, R"({"k":5})", "profile_set"},
         {"set once number", [] { Sdk::emitProfileSetOnce("k", 0.5); }, R"({"k":0.5})",
          "profile_set_once"},
         {"increment", [] { Sdk::emitProfileIncrement("k", int32_t{-2}); }, R"({"k":-2})",
          "profile_increment"},
-        {"append", [] { Sdk::emitProfileAppend("k", "v"); }, R"({"k":["v"]})",
-         "profile_append"},
+        {"append", [] { Sdk::emitProfileAppend("k", "v"); }, R"({"k":["v"]})", "profile_append"},
         {"set map",
          [] {
              PropertiesNode p;
@@ -189,17 +187,18 @@ TEST_F(CoreSdk, ActivationStartsWithInstallSource) {
 
 TEST_F(CoreSdk, SignupThenLoginFlag) {
     std::string signup = EmittedOne([] { Sdk::emitSignup("u1"); });
-    EXPECT_EQ(signup, std::string(R"({"_track_id":0,"distinct_id":"u1","event":"$SignUp",)") +
-                          kLib +
-                          R"(,"original_id":"a1","properties":{"$lib":"cpp","$lib_version":"0.9"},)" +
-                          signup.substr(signup.find("\"time\"")));
+    EXPECT_EQ(signup,
+              std::string(R"({"_track_id":0,"distinct_id":"u1","event":"$SignUp",)") + kLib +
+                  R"(,"original_id":"a1","properties":{"$lib":"cpp","$lib_version":"0.9"},)" +
+                  signup.substr(signup.find("\"time\"")));
     EXPECT_NE(signup.find(R"("type":"track_signup"})"), std::string::npos);
     EXPECT_EQ(Sdk::distinctId(), "u1");
     EXPECT_TRUE(Sdk::isLoginId());
 
     std::string later = EmittedOne([] { Sdk::emitTrack("ev", PropertiesNode()); });
     EXPECT_NE(later.find(R"("distinct_id":"u1")"), std::string::npos);
-    EXPECT_NE(later.find(R"("properties":{"$is_login_id":true,"$lib")"), std::string::npos) << later;
+    EXPECT_NE(later.find(R"("properties":{"$is_login_id":true,"$lib")"), std::string::npos)
+        << later;
     std::string profile = EmittedOne([] { Sdk::emitProfileSet("k", int32_t{1}); });
     EXPECT_NE(profile.find(R"("properties":{"$is_login_id":true,"k":1})"), std::string::npos);
 }
@@ -212,8 +211,10 @@ TEST_F(CoreSdk, SuperProperties) {
     PropertiesNode given;
     given.setString("ov_user_id", "given wins");
     std::string r = EmittedOne([&] { Sdk::emitTrack("ev", given); });
-    EXPECT_NE(r.find(R"("properties":{"$lib":"overridden","$lib_version":"0.9","ov_user_id":"given wins"})"),
-              std::string::npos)
+    EXPECT_NE(
+        r.find(
+            R"("properties":{"$lib":"overridden","$lib_version":"0.9","ov_user_id":"given wins"})"),
+        std::string::npos)
         << r;
     Sdk::resetSuperProperties();
     EXPECT_EQ(Sdk::superProperties().toJson(), R"({"$lib":"cpp","$lib_version":"0.9"})");
@@ -264,8 +265,8 @@ TEST(CoreSdkLifecycle, TrackIdShape) {
         int64_t id = trackId();
         ASSERT_GE(id, 0);
         ASSERT_LE(id, 989989999);
-        EXPECT_LE(id / 10000000, 98);            // rand() % 99 + 100, last two digits
-        EXPECT_LE((id / 10000) % 1000, 998);     // rand() % 999 + 1000, last three digits
+        EXPECT_LE(id / 10000000, 98);         // rand() % 99 + 100, last two digits
+        EXPECT_LE((id / 10000) % 1000, 998);  // rand() % 999 + 1000, last three digits
     }
 }
 

@@ -19,18 +19,12 @@ TEST(CoreValidation, VariableNames) {
         bool ok;
         std::string message;
     } cases[] = {
-        {"a", true, ""},
-        {std::string(100, 'k'), true, ""},
-        {"$time", true, ""},
-        {"_x9$", true, ""},
-        {"Zz09", true, ""},
-        {std::string(101, 'k'), false, tooLong},
-        {"", false, tooLong},
-        {"1abc", false, badByte},
-        {"a-b", false, badByte},
-        {"a b", false, badByte},
-        {"a.b", false, badByte},
-        {"\xC3\xA9", false, badByte},
+        {"a", true, ""},         {std::string(100, 'k'), true, ""},
+        {"$time", true, ""},     {"_x9$", true, ""},
+        {"Zz09", true, ""},      {std::string(101, 'k'), false, tooLong},
+        {"", false, tooLong},    {"1abc", false, badByte},
+        {"a-b", false, badByte}, {"a b", false, badByte},
+        {"a.b", false, badByte}, {"\xC3\xA9", false, badByte},
     };
     for (const auto& c : cases) {
         DiagnosticCapture capture;
@@ -62,7 +56,10 @@ TEST(CoreValidation, Utf8ByteClasses) {
         {"overlong C0 80", "\xC0\x80", false},
         {"overlong C1 BF", "\xC1\xBF", false},
         {"lone continuation 80", "\x80", false},
-        {"C2 followed by ASCII", "\xC2" "A", false},
+        {"C2 followed by ASCII",
+         "\xC2"
+         "A",
+         false},
         {"E0 A0 80", "\xE0\xA0\x80", true},
         {"overlong E0 9F BF", "\xE0\x9F\xBF", false},
         {"E1 80 80", "\xE1\x80\x80", true},
@@ -86,7 +83,8 @@ TEST(CoreValidation, Utf8ByteClasses) {
         {"Chinese", "\xE5\xAE\x89\xE8\xA3\x85\xE4\xB8\xAD", true},
         {"emoji between ASCII", "a\xF0\x9F\x98\x80z", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(isWellFormedUtf8(c.bytes), c.ok) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(isWellFormedUtf8(c.bytes), c.ok) << c.name;
 }
 
 TEST(CoreValidation, IdentityRule) {

@@ -7,7 +7,8 @@
 #include "analytics/core/sdk.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
+    if (argc != 3)
+        return 2;
     int count = std::atoi(argv[2]);
     if (!analytics_core::Sdk::Init(argv[1], "https://127.0.0.1:9/sa?project=pc", "emitter", false))
         return 1;

@@ -25,12 +25,14 @@ TempDir::TempDir() {
     std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/analytics-XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
-    if (::mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+    if (::mkdtemp(buf.data()) != nullptr)
+        path_ = buf.data();
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ec);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -49,28 +51,33 @@ std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     return lines;
 }
 
 std::string BinPath(const std::string& name) {
     const char* bin = std::getenv("GLYPHORA_BIN");
-    if (bin == nullptr || *bin == '\0') return {};
+    if (bin == nullptr || *bin == '\0')
+        return {};
     return std::string(bin) + "/" + name;
 }
 
 Collector::Collector(std::vector<std::string> args) {
     std::string exe = BinPath("glyphora-collector");
-    if (exe.empty() || dir_.path().empty()) return;
+    if (exe.empty() || dir_.path().empty())
+        return;
     std::vector<std::string> argv = {exe, "--output", dir_.file("records.jsonl"), "--cert-dir",
                                      dir_.path()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
+    for (auto& a : argv)
+        cargv.push_back(a.data());
     cargv.push_back(nullptr);
 
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
@@ -89,10 +96,12 @@ Collector::Collector(std::vector<std::string> args) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0) continue;
+        if (::poll(&p, 1, 200) <= 0)
+            continue;
         char buf[512];
         ssize_t n = ::read(fds[0], buf, sizeof(buf));
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         line.append(buf, static_cast<size_t>(n));
     }
     ::close(fds[0]);  // records go to the output file; nothing more comes on stdout
@@ -105,10 +114,12 @@ Collector::Collector(std::vector<std::string> args) {
 }
 
 Collector::~Collector() {
-    if (pid_ <= 0) return;
+    if (pid_ <= 0)
+        return;
     ::kill(pid_, SIGTERM);
     for (int i = 0; i < 100; ++i) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_)
+            return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ::kill(pid_, SIGKILL);
@@ -128,12 +139,15 @@ std::vector<std::string> Collector::waitForRecords(size_t n,
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         auto r = records();
-        if (r.size() >= n || std::chrono::steady_clock::now() >= deadline) return r;
+        if (r.size() >= n || std::chrono::steady_clock::now() >= deadline)
+            return r;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
-std::string Collector::stderrText() const { return ReadFile(dir_.file("stderr.txt")); }
+std::string Collector::stderrText() const {
+    return ReadFile(dir_.file("stderr.txt"));
+}
 
 DiagnosticCapture::DiagnosticCapture() {
     analytics_core::SetDiagnosticSink([this](const std::string& line) {
@@ -142,7 +156,9 @@ DiagnosticCapture::DiagnosticCapture() {
     });
 }
 
-DiagnosticCapture::~DiagnosticCapture() { analytics_core::SetDiagnosticSink(nullptr); }
+DiagnosticCapture::~DiagnosticCapture() {
+    analytics_core::SetDiagnosticSink(nullptr);
+}
 
 std::vector<std::string> DiagnosticCapture::lines() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -152,7 +168,8 @@ std::vector<std::string> DiagnosticCapture::lines() const {
 bool DiagnosticCapture::contains(const std::string& text) const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& l : lines_)
-        if (l.find(text) != std::string::npos) return true;
+        if (l.find(text) != std::string::npos)
+            return true;
     return false;
 }
 

@@ -241,6 +241,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     server.set_payload_max_length(size_t{64} << 20);
+    // Small answers written in pieces would otherwise wait for delayed acknowledgements.
+    server.set_tcp_nodelay(true);
 
     std::atomic<long> faultsLeft{o.faultCount};
     int port = 0;
