@@ -39,6 +39,7 @@ namespace Ui {
 
 class SkinWindow;
 class Painter;
+class Control;
 
 /// Colours are 32-bit AARRGGBB values (alpha first); 0 means "not set" where a control
 /// falls back to another colour.
@@ -61,6 +62,9 @@ enum class EventType {
 };
 
 struct Event {
+    Event() = default;
+    explicit Event(EventType t, Point p = {}) : type(t), pt(p) {}
+
     EventType type = EventType::kMouseMove;
     Point pt;                // client coordinates of the window
     uint32_t key = 0;

@@ -25,6 +25,10 @@ struct TextStyle {
     bool underline = false;  // in addition to the font's own underline
 };
 
+/// Adds a rectangle path to `cr` whose corners are ellipses of the full size `round`
+/// (the markup's "borderround" and "roundcorner" give the ellipse, not the radius).
+void RoundedRectPath(cairo_t* cr, const Rect& rect, Size round);
+
 class Painter {
 public:
     Painter(SkinWindow& window, cairo_t* cr, const Rect& dirty) : window_(window), cr_(cr), dirty_(dirty) {}

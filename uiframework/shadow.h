@@ -41,7 +41,7 @@ public:
         corner_ = corner;
     }
 
-    int Size() const { return size_; }
+    int GetSize() const { return size_; }
     int Sharpness() const { return sharpness_; }
     int Darkness() const { return darkness_; }
     Point Position() const { return position_; }

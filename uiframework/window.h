@@ -46,6 +46,7 @@
 
 #include <cairo.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -89,8 +90,9 @@ public:
     /// make a window (traced).
     bool Create(SkinWindow* owner, std::wstring_view title);
     /// Created and not yet closed.
-    bool IsWindow() const { return handle_ != 0; }
-    WindowHandle Handle() const { return handle_; }
+    bool IsWindow() const { return handle_.load() != 0; }
+    /// Any thread. 0 before Create and after the window closed.
+    WindowHandle Handle() const { return handle_.load(); }
     SkinWindow* Owner() const { return owner_; }
     void ShowWindow(bool show = true);
     bool IsShown() const { return shown_; }
@@ -184,6 +186,7 @@ public:
     void ControlDestroyed(Control* control);
     bool NeedsRender() const;
     NativeWindow* Native() const { return native_.get(); }
+    void NoteControlPainted(Control*) { ++lastPainted_; }
 
 protected:
     /// The factory for element names the framework does not know. Null: no control (the
@@ -205,11 +208,12 @@ private:
     friend class MarkupBuilder;
     void HandleMouse(Message& m);
     void HandleKey(Message& m);
-    void Destroy(int result);
     void SetHot(Control* c, Point pt);
     void PaintControl(Control* c, cairo_t* cr, const Rect& dirty);
 
-    WindowHandle handle_ = 0;
+    void DestroyNative(int result, bool callHooks);
+
+    std::atomic<WindowHandle> handle_{0};
     SkinWindow* owner_ = nullptr;
     std::unique_ptr<NativeWindow> native_;
     std::unique_ptr<Control> root_;
@@ -233,7 +237,7 @@ private:
     int modalResult_ = 1;
     int modalDepth_ = 0;
     bool modalDone_ = false;
-    Point headlessPos_;
+    bool dying_ = false;
     int lastPainted_ = 0;
     Rect lastPaintedRect_;
     uint64_t frames_ = 0;
