@@ -34,6 +34,8 @@ bool ApplyFault(Faults& faults, const std::string& key, const std::string& value
     if (key == "stall-seconds") return needInt(0, faults.stallSeconds);
     if (key == "overrun") return needInt(0, faults.overrun);
     if (key == "hops") return needInt(0, faults.hops);
+    if (key == "fail-from") return needInt(0, faults.failFrom);
+    if (key == "fail-times") return needInt(0, faults.failTimes);
     if (key == "status" || key == "get-status") {
         int& field = key == "status" ? faults.status : faults.getStatus;
         if (!needInt(100, field)) return false;

@@ -21,10 +21,13 @@ struct Faults {
     int64_t overrun = 0;       ///< bytes sent beyond a requested range
     DigestMode digest = DigestMode::kCorrect;
     int hops = -1;             ///< redirects before the final address; -1 = server default
+    int64_t failFrom = -1;     ///< GETs whose range starts at or after this offset get 500
+    int64_t failTimes = -1;    ///< only the first N of those fail (per fault prefix)
 };
 
 /// Applies one "key=value" setting (keys as the flags without "--": rate, cut, cut-times,
-/// stall, stall-seconds, status, get-status, no-ranges, overrun, digest, hops). False with
+/// stall, stall-seconds, status, get-status, no-ranges, overrun, digest, hops,
+/// fail-from, fail-times). False with
 /// `error` set when the key or the value is not understood.
 bool ApplyFault(Faults& faults, const std::string& key, const std::string& value,
                 std::string& error);
