@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
         CleanupCurl(options);
         return code;
     }
-    // UI framework set-up, main window creation and its modal loop: attach here.
+    // UI framework set-up, main window creation and its modal loop: attach here, in place
+    // of the stand-in below.
+    HoldWhileTesting();
 
     // Teardown, in this order: analytics shutdown (attaches here), libcurl, the window
     // object with its orchestrator, then the mutex (released by `instance` on return).

@@ -21,3 +21,9 @@ int InitCurl(LaunchOptions& options);
 
 /// curl_global_cleanup; a no-op when InitCurl failed.
 void CleanupCurl(const LaunchOptions& options);
+
+/// Until the main window exists, this stands in for its modal loop: when the environment
+/// variable GLYPHORA_TEST_HOLD_MS holds a number of milliseconds (at most 60000), the
+/// process waits that long while it holds the single-instance mutex, so tests can start a
+/// second copy against a running first one. Without the variable it returns at once.
+void HoldWhileTesting();
