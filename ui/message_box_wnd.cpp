@@ -2,6 +2,17 @@
 
 #include "utils/trace_log.h"
 
+namespace {
+
+MessageBoxObserver& Observer() {
+    static MessageBoxObserver observer;
+    return observer;
+}
+
+}  // namespace
+
+void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move(observer); }
+
 void CMessageBoxWnd::OnWindowReady() {
     CSkinFrame::OnWindowReady();
     m_OkBtn = FindControl(L"okBtn");
@@ -43,6 +54,9 @@ int ShowMessageBox(Ui::SkinWindow* owner, const SkinSource& source, const wchar_
         dialog.m_CaptionLbl->SetText(caption);
     }
     dialog.CenterWindow();
+    if (Observer()) {
+        Observer()(dialog);
+    }
     dialog.ShowModal();
     TRACE(L"dialog %ls ended with %d", source.skinFile.c_str(), dialog.m_Result);
     return dialog.m_Result;

@@ -6,6 +6,8 @@
 // ended it as a DialogResult; the caller decides what each answer means.
 #pragma once
 
+#include <functional>
+
 #include "ui/skin_frame.h"
 #include "uiframework/control.h"
 
@@ -46,3 +48,9 @@ inline constexpr wchar_t kMessageBoxTitle[] = L"消息框";
 /// process on a skin failure) the result is kDialogCancel.
 int ShowMessageBox(Ui::SkinWindow* owner, const SkinSource& source, const wchar_t* text,
                    const wchar_t* caption);
+
+/// Called by every ShowMessageBox once its labels are filled, just before the modal loop
+/// starts (UI thread). Tests and tools answer dialogs through it, for example by posting a
+/// click; the dialog lives until the loop ends. An empty function removes the observer.
+using MessageBoxObserver = std::function<void(CMessageBoxWnd&)>;
+void SetMessageBoxObserver(MessageBoxObserver observer);

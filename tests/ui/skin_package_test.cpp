@@ -35,7 +35,8 @@ fs::path SourceRoot() {
 
 fs::path BinDir() {
     const char* bin = std::getenv("GLYPHORA_BIN");
-    return bin != nullptr ? fs::path(bin) : fs::path();
+    std::error_code ec;
+    return bin != nullptr ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path();
 }
 
 // Tests that read the embedded package get it decoded once for the whole test program.
