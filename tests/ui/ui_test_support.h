@@ -56,6 +56,12 @@ public:
 
     int readyCalls = 0;
 
+    /// The frame's key filter, as the framework calls it: true = handled (swallowed).
+    bool FilterKey(uint32_t id, uint32_t vk) {
+        Ui::Message message{Handle(), id, vk, 0, {}};
+        return OnKeyMessage(message);
+    }
+
 protected:
     std::unique_ptr<Ui::Control> CreateControl(std::wstring_view className) override {
         return CreateSequenceControl(className);
