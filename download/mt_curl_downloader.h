@@ -78,6 +78,12 @@ public:
     /// The split of a source of `length` bytes (pure; length >= 1).
     static std::vector<PartPlan> PlanParts(int64_t length);
 
+    /// The part transfers' libcurl write callback: appends the block to the part file
+    /// without passing the range's last byte; returns the bytes written, so a block that
+    /// runs past the range (or arrives for a closed or complete part) ends the transfer with
+    /// a write error. `part` is the DownloadPartNode.
+    static size_t writePartData(char* data, size_t size, size_t count, void* part);
+
     // Read-only views for diagnostics and tests.
     const std::string& RealUrl() const { return realUrl_; }
     int64_t Length() const { return length_; }
@@ -96,7 +102,6 @@ private:
     static void deletePartFiles(const std::string& target);
     void clearParts();
 
-    static size_t writePartData(char* data, size_t size, size_t count, void* part);
     static int partProgressFun(void* downloader, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     std::vector<std::unique_ptr<DownloadPartNode>> parts_;

@@ -67,10 +67,30 @@ int OnTransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,
     return 0;
 }
 
+// A "file:///" URL carries a raw local path; the library's URL parser wants the bytes it
+// does not accept in a URL (and those with a meaning there) escaped.
+std::string EscapeLocalPath(const std::string& url) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : url) {
+        if (c <= 32 || c >= 127 || c == '%' || c == '#' || c == '?') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 HRESULT MapResult(CURLcode rc, long status) {
     switch (rc) {
         case CURLE_OK:
             return S_OK;
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return INET_E_INVALID_URL;
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_CONNECT:
@@ -101,8 +121,10 @@ HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, u
     // A local path is opened in the system's code page; a network URL is sent in the code
     // page the callback asked for (UTF-8 when it did not say).
     unsigned codePage = info.dwCodePage ? info.dwCodePage : Utils::kCodePageUtf8;
-    if (wideUrl.rfind(L"file:///", 0) == 0) codePage = Utils::kCodePageSystem;
-    const std::string narrowUrl = Utils::ToNarrow(wideUrl, codePage);
+    const bool local = wideUrl.rfind(L"file:///", 0) == 0;
+    if (local) codePage = Utils::kCodePageSystem;
+    std::string narrowUrl = Utils::ToNarrow(wideUrl, codePage);
+    if (local) narrowUrl = EscapeLocalPath(narrowUrl);
     const std::string target = Utils::ToNarrow(fileName, Utils::kCodePageSystem);
     const std::string temp = target + ".~dl";
     if (narrowUrl.empty() || target.empty()) return E_INVALIDARG;

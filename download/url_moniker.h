@@ -19,6 +19,7 @@ constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001);
 constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+constexpr HRESULT INET_E_INVALID_URL = static_cast<HRESULT>(0x800C0002);
 constexpr HRESULT INET_E_RESOURCE_NOT_FOUND = static_cast<HRESULT>(0x800C0005);
 constexpr HRESULT INET_E_DOWNLOAD_FAILURE = static_cast<HRESULT>(0x800C0008);
 constexpr HRESULT INET_E_CONNECTION_TIMEOUT = static_cast<HRESULT>(0x800C000B);
@@ -63,7 +64,7 @@ public:
 
 /// Downloads `url` (UTF-16/32 text; "file:///" paths allowed) into `fileName`, blocking.
 /// `caller` and `reserved` are unused, as on the system. Failures: E_INVALIDARG (no URL or
-/// file), E_ABORT (OnProgress returned a failure), INET_E_RESOURCE_NOT_FOUND (host not
+/// file), INET_E_INVALID_URL, E_ABORT (OnProgress returned a failure), INET_E_RESOURCE_NOT_FOUND (host not
 /// found, connection refused, 404/410), INET_E_CONNECTION_TIMEOUT, E_FAIL (the file cannot
 /// be written), INET_E_DOWNLOAD_FAILURE (anything else, other error statuses).
 HRESULT URLDownloadToFileW(void* caller, const wchar_t* url, const wchar_t* fileName,
