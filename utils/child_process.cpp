@@ -73,6 +73,8 @@ void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
     posix_spawn_file_actions_adddup2(&actions, input_.ReadEnd(), 0);
     posix_spawn_file_actions_adddup2(&actions, output_.WriteEnd(), 1);
     posix_spawn_file_actions_adddup2(&actions, error_.WriteEnd(), 2);
+    // Descriptors this process inherited without close-on-exec stay out of the child too.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     // The child starts with default signal handling and an empty mask, whatever the
     // installer set for itself (an ignored SIGPIPE would otherwise be inherited).
     sigset_t defaults, empty;

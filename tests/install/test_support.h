@@ -77,6 +77,35 @@ private:
     std::vector<Event> events_;
 };
 
+/// glyphora-distserver on 127.0.0.1 serving `file`, stopped (SIGTERM, then SIGKILL) and
+/// reaped on destruction. `Url()` is empty when it did not start within 10 s.
+class DistServer {
+public:
+    explicit DistServer(const std::string& file, const std::vector<std::string>& extra = {});
+    ~DistServer();
+    DistServer(const DistServer&) = delete;
+    DistServer& operator=(const DistServer&) = delete;
+    /// The download address (redirecting to the digest address).
+    const std::string& Url() const { return url_; }
+    /// The base "http://127.0.0.1:port".
+    const std::string& Base() const { return base_; }
+
+private:
+    int pid_ = -1;
+    std::string url_;
+    std::string base_;
+};
+
+struct ProcessResult {
+    int exitCode = -1;  ///< -1 when it did not end in time (it is then killed)
+    std::string output;  ///< standard output and error together
+};
+
+/// Runs `argv` with `env` added to this process's environment, waits at most `timeout`.
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
 /// An exclusive lock across test processes for tests that run or look for processes of a
 /// fixed name ("Glyphora_un_asa.exe"), which would disturb each other when run side by side.
 class ProcessNameLock {
