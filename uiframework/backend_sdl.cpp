@@ -146,6 +146,10 @@ class SdlBackend final : public Backend {
 public:
     bool Init() {
         SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
+        // The window surface is written by the CPU anyway; SDL's default on X11 puts it
+        // behind an OpenGL texture, which on a software GL (Xvfb, remote desktops) costs a
+        // context per window and a GL upload per frame. Plain X11 images are cheaper.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_Init(SDL_INIT_VIDEO) != 0) {
             TRACE(L"SDL video did not start: %s", SDL_GetError());
             return false;
