@@ -8,15 +8,17 @@
 #ifndef GLYPHORA_SKIN_PACKAGE_PATH
 #error "GLYPHORA_SKIN_PACKAGE_PATH must name the packed skin"
 #endif
-__asm__(".section .rodata.glyphora_skin,\"a\"\n"
-        ".balign 16\n"
-        ".global glyphora_skin_7z_begin\n"
-        "glyphora_skin_7z_begin:\n"
-        ".incbin \"" GLYPHORA_SKIN_PACKAGE_PATH "\"\n"
-        ".global glyphora_skin_7z_end\n"
-        "glyphora_skin_7z_end:\n"
-        ".byte 0\n"
-        ".previous\n");
+__asm__(
+    ".section .rodata.glyphora_skin,\"a\"\n"
+    ".balign 16\n"
+    ".global glyphora_skin_7z_begin\n"
+    "glyphora_skin_7z_begin:\n"
+    ".incbin \"" GLYPHORA_SKIN_PACKAGE_PATH
+    "\"\n"
+    ".global glyphora_skin_7z_end\n"
+    "glyphora_skin_7z_end:\n"
+    ".byte 0\n"
+    ".previous\n");
 
 extern "C" const uint8_t glyphora_skin_7z_begin[];
 extern "C" const uint8_t glyphora_skin_7z_end[];

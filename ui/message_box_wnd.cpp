@@ -11,7 +11,9 @@ MessageBoxObserver& Observer() {
 
 }  // namespace
 
-void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move(observer); }
+void SetMessageBoxObserver(MessageBoxObserver observer) {
+    Observer() = std::move(observer);
+}
 
 void CMessageBoxWnd::OnWindowReady() {
     CSkinFrame::OnWindowReady();

@@ -12,7 +12,9 @@ namespace {
 constexpr size_t kMaxFrameName = 260;
 
 // Only "false" turns a switch off; "False", "0" and anything else mean on.
-bool SwitchValue(std::wstring_view value) { return value != L"false"; }
+bool SwitchValue(std::wstring_view value) {
+    return value != L"false";
+}
 
 // Finds the one integer conversion of a printf pattern: "%", flags, width and precision
 // digits, then d, i, u, x, X or o. "%%" is a literal percent sign. Returns the conversion's
@@ -34,7 +36,8 @@ std::optional<Conversion> FindIntegerConversion(std::wstring_view pattern) {
             continue;
         }
         size_t j = i + 1;
-        while (j < pattern.size() && std::wcschr(L"-+ 0#", pattern[j]) != nullptr && pattern[j] != 0) {
+        while (j < pattern.size() && std::wcschr(L"-+ 0#", pattern[j]) != nullptr &&
+               pattern[j] != 0) {
             ++j;
         }
         size_t digits = 0;
@@ -50,7 +53,8 @@ std::optional<Conversion> FindIntegerConversion(std::wstring_view pattern) {
                 ++digits;
             }
         }
-        if (j >= pattern.size() || std::wcschr(L"diuxXo", pattern[j]) == nullptr || pattern[j] == 0) {
+        if (j >= pattern.size() || std::wcschr(L"diuxXo", pattern[j]) == nullptr ||
+            pattern[j] == 0) {
             return std::nullopt;
         }
         if (found) {
@@ -100,7 +104,8 @@ std::optional<std::wstring> FrameSequence::FrameName(uint32_t index) const {
     }
     // Format the conversion alone, then splice it between the literal parts (with "%%"
     // turned into "%"), so nothing of the pattern but one integer conversion reaches printf.
-    const std::wstring spec = pattern_.substr(conversion->begin, conversion->end - conversion->begin);
+    const std::wstring spec =
+        pattern_.substr(conversion->begin, conversion->end - conversion->begin);
     wchar_t number[64];
     const bool isSigned = spec.back() == L'd' || spec.back() == L'i';
     const int n = isSigned ? std::swprintf(number, 64, spec.c_str(), static_cast<int>(index))

@@ -23,9 +23,13 @@ CSkinFrame::CSkinFrame(SkinSource source) : source_(std::move(source)) {
     }
 }
 
-CSkinFrame::~CSkinFrame() { shadow_.Attach(nullptr); }
+CSkinFrame::~CSkinFrame() {
+    shadow_.Attach(nullptr);
+}
 
-void CSkinFrame::OnWindowReady() { ApplyShadowAttributes(); }
+void CSkinFrame::OnWindowReady() {
+    ApplyShadowAttributes();
+}
 
 bool CSkinFrame::OnKeyMessage(Ui::Message& message) {
     return message.id == Ui::kMsgKeyDown && message.wParam == Ui::kVkEscape;

@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <locale.h>
 #include <algorithm>
 #include <atomic>
 #include <cwctype>
@@ -10,7 +11,6 @@
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <locale.h>
 
 #include "ui/embedded_resources.h"
 #include "utils/text.h"
@@ -90,7 +90,8 @@ private:
 // Letter case is folded with Unicode rules whatever the process locale is (under the plain
 // C locale towlower would fold ASCII letters only).
 wint_t FoldCase(wchar_t c) {
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    static const locale_t utf8 =
+        newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     if (utf8 == static_cast<locale_t>(nullptr)) {
         return std::towlower(static_cast<wint_t>(c));
     }
@@ -113,7 +114,9 @@ bool SkinPackage::NamesMatch(std::wstring_view requested, std::wstring_view stor
     return true;
 }
 
-unsigned SkinPackage::DecodeCount() { return g_decodeCount.load(); }
+unsigned SkinPackage::DecodeCount() {
+    return g_decodeCount.load();
+}
 
 std::unique_ptr<SkinPackage> SkinPackage::OpenMemory(std::span<const uint8_t> bytes,
                                                      std::wstring* error) {
@@ -240,8 +243,9 @@ std::unique_ptr<SkinPackage> SkinPackage::OpenFolder(const std::filesystem::path
         Fail(error, L"cannot list skin folder " + folder.wstring());
         return nullptr;
     }
-    std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return a.generic_string() < b.generic_string(); });
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return a.generic_string() < b.generic_string();
+    });
 
     std::unique_ptr<SkinPackage> package(new SkinPackage());
     for (const fs::path& rel : files) {

@@ -18,11 +18,16 @@ enum class Action { kClickOk, kClickCancel, kClickClose, kCloseWithoutClick, kEs
 
 const char* ActionName(Action a) {
     switch (a) {
-        case Action::kClickOk: return "okBtn";
-        case Action::kClickCancel: return "cancelBtn";
-        case Action::kClickClose: return "closebtn";
-        case Action::kCloseWithoutClick: return "close without click";
-        case Action::kEscapeThenClose: return "Escape, then close without click";
+        case Action::kClickOk:
+            return "okBtn";
+        case Action::kClickCancel:
+            return "cancelBtn";
+        case Action::kClickClose:
+            return "closebtn";
+        case Action::kCloseWithoutClick:
+            return "close without click";
+        case Action::kEscapeThenClose:
+            return "Escape, then close without click";
     }
     return "?";
 }
@@ -57,16 +62,26 @@ protected:
         SetMessageBoxObserver([&, action](CMessageBoxWnd& dialog) {
             seen.shown = true;
             seen.title = dialog.GetTitle();
-            if (auto* t = dialog.m_TextLbl) seen.text = t->GetText();
-            if (auto* c = dialog.m_CaptionLbl) seen.caption = c->GetText();
+            if (auto* t = dialog.m_TextLbl)
+                seen.text = t->GetText();
+            if (auto* c = dialog.m_CaptionLbl)
+                seen.caption = c->GetText();
             Ui::PostTask([&, action, d = &dialog] {
                 seen.ownerEnabled = owner_->IsWindowEnabled();
                 Ui::TestDriver driver(*d);
                 switch (action) {
-                    case Action::kClickOk: seen.clicked = driver.Click(L"okBtn"); break;
-                    case Action::kClickCancel: seen.clicked = driver.Click(L"cancelBtn"); break;
-                    case Action::kClickClose: seen.clicked = driver.Click(L"closebtn"); break;
-                    case Action::kCloseWithoutClick: d->Close(7); break;
+                    case Action::kClickOk:
+                        seen.clicked = driver.Click(L"okBtn");
+                        break;
+                    case Action::kClickCancel:
+                        seen.clicked = driver.Click(L"cancelBtn");
+                        break;
+                    case Action::kClickClose:
+                        seen.clicked = driver.Click(L"closebtn");
+                        break;
+                    case Action::kCloseWithoutClick:
+                        d->Close(7);
+                        break;
                     case Action::kEscapeThenClose:
                         driver.PressKey(Ui::kVkEscape);
                         driver.Pump();

@@ -125,17 +125,19 @@ TEST(FrameSequenceTest, FrameNamesAndUnplayableSettings) {
         uint32_t index;
         const wchar_t* name;  // null: no name
     } names[] = {
-        {L"res\\mainWnd\\installBtnAnimate\\%.3d.png", 7, L"res\\mainWnd\\installBtnAnimate\\007.png"},
-        {L"res\\mainWnd\\installBtnAnimate\\%.3d.png", 99, L"res\\mainWnd\\installBtnAnimate\\099.png"},
+        {L"res\\mainWnd\\installBtnAnimate\\%.3d.png", 7,
+         L"res\\mainWnd\\installBtnAnimate\\007.png"},
+        {L"res\\mainWnd\\installBtnAnimate\\%.3d.png", 99,
+         L"res\\mainWnd\\installBtnAnimate\\099.png"},
         {L"file='f%02d.png' fade='200'", 5, L"file='f05.png' fade='200'"},
         {L"100%%_%d", 3, L"100%_3"},
         {L"%x", 255, L"ff"},
-        {L"%s.png", 1, nullptr},       // not an integer conversion
-        {L"%d_%d.png", 1, nullptr},    // two conversions
-        {L"%n.png", 1, nullptr},       // writes memory in printf
-        {L"frame.png", 1, nullptr},    // no conversion at all
-        {L"%.3", 1, nullptr},          // cut off
-        {L"%ld.png", 1, nullptr},      // length modifiers are not accepted
+        {L"%s.png", 1, nullptr},     // not an integer conversion
+        {L"%d_%d.png", 1, nullptr},  // two conversions
+        {L"%n.png", 1, nullptr},     // writes memory in printf
+        {L"frame.png", 1, nullptr},  // no conversion at all
+        {L"%.3", 1, nullptr},        // cut off
+        {L"%ld.png", 1, nullptr},    // length modifiers are not accepted
     };
     for (const auto& n : names) {
         s.SetPattern(n.pattern);
@@ -162,8 +164,8 @@ TEST(FrameSequenceTest, FrameNamesAndUnplayableSettings) {
         int count;
         bool round;
         bool playable;
-    } counts[] = {{0, false, false}, {-3, false, false}, {1, true, false},
-                  {1, false, true},  {2, true, true}};
+    } counts[] = {
+        {0, false, false}, {-3, false, false}, {1, true, false}, {1, false, true}, {2, true, true}};
     for (const auto& c : counts) {
         FrameSequence t = Make(c.count, true, c.round);
         EXPECT_EQ(t.IsPlayable(), c.playable) << c.count << " " << c.round;

@@ -22,8 +22,8 @@ void ExpectPlacements(TestFrame& window, const std::vector<Placement>& placement
     for (const Placement& p : placements) {
         Ui::Control* control = window.FindControl(p.control);
         ASSERT_NE(control, nullptr) << NarrowText(p.control);
-        EXPECT_EQ(control->GetPos(), p.rect) << NarrowText(window.GetSkinFile()) << " "
-                                             << NarrowText(p.control);
+        EXPECT_EQ(control->GetPos(), p.rect)
+            << NarrowText(window.GetSkinFile()) << " " << NarrowText(p.control);
     }
 }
 
@@ -57,8 +57,7 @@ TEST_F(SkinLayoutTest, MainWindowPages) {
          {{L"progressAnLb", {221, 81, 379, 239}},
           {L"progressLb", {120, 307, 480, 331}},
           {L"installPrg", {95, 351, 505, 359}}}},
-        {3,
-         {{L"openProduceBtn", {183, 246, 417, 296}}, {L"bTitleLbl3", {250, 354, 380, 374}}}},
+        {3, {{L"openProduceBtn", {183, 246, 417, 296}}, {L"bTitleLbl3", {250, 354, 380, 374}}}},
     };
     // Hidden controls are not laid out; the main window shows these two when needed.
     EXPECT_FALSE(window.FindControl(L"tipLbl")->IsVisible());

@@ -25,8 +25,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Narrow(std::wstring_view w) { return Utils::ToNarrow(w, Utils::kCodePageUtf8); }
-std::wstring Wide(std::string_view s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::string Narrow(std::wstring_view w) {
+    return Utils::ToNarrow(w, Utils::kCodePageUtf8);
+}
+std::wstring Wide(std::string_view s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 fs::path SourceRoot() {
     const char* root = std::getenv("GLYPHORA_SOURCE");
@@ -52,9 +56,9 @@ protected:
 
 // The package's entries as the installer expects them: six descriptions and every image.
 std::set<std::string> ExpectedEntries() {
-    std::set<std::string> names = {"mainWnd.xml",        "MessageBox1Wnd.xml",
-                                   "MessageBox2Wnd.xml", "exitTipWnd.xml",
-                                   "InstalledPathTipWnd.xml", "NetworkTipWnd.xml"};
+    std::set<std::string> names = {
+        "mainWnd.xml",    "MessageBox1Wnd.xml",      "MessageBox2Wnd.xml",
+        "exitTipWnd.xml", "InstalledPathTipWnd.xml", "NetworkTipWnd.xml"};
     auto series = [&](const std::string& prefix, int first, int last) {
         for (int i = first; i <= last; ++i) {
             names.insert(prefix + std::to_string(i) + ".png");
@@ -69,7 +73,8 @@ std::set<std::string> ExpectedEntries() {
         names.insert(std::string("res/mainWnd/") + single + ".png");
     }
     series("res/mainWnd/backBtn", 1, 4);
-    for (const char* button : {"customeBtn", "editBtn", "chDirBtn", "experienceBtn", "installBtn"}) {
+    for (const char* button :
+         {"customeBtn", "editBtn", "chDirBtn", "experienceBtn", "installBtn"}) {
         series(std::string("res/mainWnd/") + button, 1, 3);
     }
     for (int i = 0; i < 100; ++i) {
@@ -227,12 +232,12 @@ TEST_F(EmbeddedPackageTest, EveryImageTheDescriptionsNameExists) {
     const std::set<std::wstring> knownAbsent = {L"res\\common\\minbtn4.png",
                                                 L"res\\common\\closebtn4.png",
                                                 L"res\\common\\closebtnM_4.png"};
-    const char* imageAttributes[] = {"bkimage",      "normalimage", "hotimage", "pushedimage",
+    const char* imageAttributes[] = {"bkimage",       "normalimage",   "hotimage", "pushedimage",
                                      "disabledimage", "selectedimage", "foreimage"};
     int checked = 0;
-    for (const wchar_t* file : {L"mainWnd.xml", L"MessageBox1Wnd.xml", L"MessageBox2Wnd.xml",
-                                L"exitTipWnd.xml", L"InstalledPathTipWnd.xml",
-                                L"NetworkTipWnd.xml"}) {
+    for (const wchar_t* file :
+         {L"mainWnd.xml", L"MessageBox1Wnd.xml", L"MessageBox2Wnd.xml", L"exitTipWnd.xml",
+          L"InstalledPathTipWnd.xml", L"NetworkTipWnd.xml"}) {
         const auto* entry = package.Find(file);
         ASSERT_NE(entry, nullptr) << Narrow(file);
         pugi::xml_document doc;
@@ -279,16 +284,24 @@ TEST_F(EmbeddedPackageTest, ImagesHaveTheSizesOfTheirControls) {
         const wchar_t* name;
         uint32_t width, height;
     } sizes[] = {
-        {L"res/mainWnd/bg1.png", 600, 400},          {L"res/mainWnd/bg4.png", 600, 400},
-        {L"res/mainWnd/logo.png", 70, 70},           {L"res/mainWnd/ilogo.png", 20, 20},
-        {L"res/mainWnd/finished.png", 40, 40},       {L"res/mainWnd/tipLbl.png", 116, 32},
-        {L"res/mainWnd/installDirEdit.png", 340, 40}, {L"res/mainWnd/installPrg1.png", 410, 8},
-        {L"res/mainWnd/installPrg2.png", 410, 8},    {L"res/mainWnd/Cb1.png", 16, 16},
-        {L"res/mainWnd/backBtn1.png", 46, 18},       {L"res/mainWnd/customeBtn2.png", 88, 18},
-        {L"res/mainWnd/editBtn3.png", 80, 40},       {L"res/common/closebtnM_1.png", 16, 16},
+        {L"res/mainWnd/bg1.png", 600, 400},
+        {L"res/mainWnd/bg4.png", 600, 400},
+        {L"res/mainWnd/logo.png", 70, 70},
+        {L"res/mainWnd/ilogo.png", 20, 20},
+        {L"res/mainWnd/finished.png", 40, 40},
+        {L"res/mainWnd/tipLbl.png", 116, 32},
+        {L"res/mainWnd/installDirEdit.png", 340, 40},
+        {L"res/mainWnd/installPrg1.png", 410, 8},
+        {L"res/mainWnd/installPrg2.png", 410, 8},
+        {L"res/mainWnd/Cb1.png", 16, 16},
+        {L"res/mainWnd/backBtn1.png", 46, 18},
+        {L"res/mainWnd/customeBtn2.png", 88, 18},
+        {L"res/mainWnd/editBtn3.png", 80, 40},
+        {L"res/common/closebtnM_1.png", 16, 16},
         {L"res/mainWnd/installBtnAnimate/000.png", 158, 158},
         {L"res/mainWnd/installBtnAnimate/099.png", 158, 158},
-        {L"res/MessageBoxWnd/icoWarn.png", 40, 40},  {L"res/MessageBoxWnd/yesBtn1.png", 100, 30},
+        {L"res/MessageBoxWnd/icoWarn.png", 40, 40},
+        {L"res/MessageBoxWnd/yesBtn1.png", 100, 30},
         {L"res/MessageBoxWnd/latestBtn3.png", 138, 30},
     };
     for (const auto& s : sizes) {
@@ -323,7 +336,8 @@ TEST_F(EmbeddedPackageTest, DescriptionsKeepTheirTextFormat) {
         }
         EXPECT_GT(lf, 5u);
         EXPECT_EQ(lf, crlf) << "line ends must all be CRLF";
-        EXPECT_FALSE(Utils::ToWide(text, Utils::kCodePageUtf8).find(L'\uFFFD') != std::wstring::npos)
+        EXPECT_FALSE(Utils::ToWide(text, Utils::kCodePageUtf8).find(L'\uFFFD') !=
+                     std::wstring::npos)
             << "not valid UTF-8";
         pugi::xml_document doc;
         EXPECT_TRUE(doc.load_string(text.c_str()));
@@ -388,8 +402,8 @@ TEST(SkinPackageTest, NonAsciiNamesSurviveAndLookupIgnoresCase) {
 TEST(SkinPackageTest, BrokenArchivesFailCleanly) {
     const std::vector<uint8_t> good = Make7z({{"a.xml", std::string(5000, 'x')}});
     std::vector<std::vector<uint8_t>> inputs;
-    inputs.push_back({});                                        // empty
-    inputs.push_back({'n', 'o', 't', ' ', '7', 'z'});             // not an archive
+    inputs.push_back({});                              // empty
+    inputs.push_back({'n', 'o', 't', ' ', '7', 'z'});  // not an archive
     inputs.push_back(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2));  // cut
     std::vector<uint8_t> flipped = good;
     flipped[flipped.size() / 3] ^= 0xFF;  // damaged packed data or header

@@ -55,9 +55,13 @@ constexpr Rgba kSky = Hex(0x3A9BE8);
 const char* const kFontFamily = "WenQuanYi Micro Hei";
 constexpr double kPi = 3.14159265358979323846;
 
-void SetColor(cairo_t* cr, Rgba c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
+void SetColor(cairo_t* cr, Rgba c) {
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
+}
 
-Rgba WithAlpha(Rgba c, double a) { return {c.r, c.g, c.b, a}; }
+Rgba WithAlpha(Rgba c, double a) {
+    return {c.r, c.g, c.b, a};
+}
 
 Rgba Mix(Rgba a, Rgba b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t,
@@ -95,7 +99,7 @@ void DrawText(cairo_t* cr, const std::string& utf8, double x, double y, double w
     pango_layout_set_font_description(layout, desc);
     pango_layout_set_text(layout, utf8.c_str(), -1);
     pango_layout_set_width(layout, static_cast<int>(w * PANGO_SCALE));
-    pango_layout_set_alignment(layout, style.align == Align::Left     ? PANGO_ALIGN_LEFT
+    pango_layout_set_alignment(layout, style.align == Align::Left    ? PANGO_ALIGN_LEFT
                                        : style.align == Align::Right ? PANGO_ALIGN_RIGHT
                                                                      : PANGO_ALIGN_CENTER);
     PangoRectangle ink, logical;
@@ -180,7 +184,9 @@ constexpr int kStates = 3;
 
 // [SECTION] Common title-bar buttons
 
-Rgba TitleGlyphColor(int state) { return state == 0 ? Hex(0x7A8499) : state == 1 ? kTeal : kTealPushed; }
+Rgba TitleGlyphColor(int state) {
+    return state == 0 ? Hex(0x7A8499) : state == 1 ? kTeal : kTealPushed;
+}
 
 void DrawMinimize(cairo_t* cr, int state) {
     if (state > 0) {
@@ -215,7 +221,8 @@ void DrawClose(cairo_t* cr, int state, Rgba normal) {
 void EmitCommon(Output& out) {
     for (int s = 0; s < kStates; ++s) {
         const std::string n = std::to_string(s + 1);
-        out.Emit("res/common/minbtn" + n + ".png", 16, 16, [s](cairo_t* cr) { DrawMinimize(cr, s); });
+        out.Emit("res/common/minbtn" + n + ".png", 16, 16,
+                 [s](cairo_t* cr) { DrawMinimize(cr, s); });
         out.Emit("res/common/closebtn" + n + ".png", 16, 16,
                  [s](cairo_t* cr) { DrawClose(cr, s, Hex(0x7A8499)); });
         out.Emit("res/common/closebtnM_" + n + ".png", 16, 16,
@@ -346,7 +353,7 @@ void DrawBackground(cairo_t* cr, int variant) {
 
     if (variant == 3) {
         // Finished page: a few floating sparkles around the headline.
-        const double sparks[][3] = {{150, 95, 4}, {462, 80, 3}, {498, 150, 5},
+        const double sparks[][3] = {{150, 95, 4},  {462, 80, 3},    {498, 150, 5},
                                     {118, 170, 3}, {420, 200, 2.5}, {180, 226, 2}};
         for (const auto& s : sparks) {
             SetColor(cr, WithAlpha(kTeal, 0.35));
@@ -462,10 +469,14 @@ void DrawCheckBox(cairo_t* cr, bool ticked) {
 // the markup gives them none. state 3 is the disabled look.
 Rgba LinkColor(int state, Rgba normal) {
     switch (state) {
-        case 0: return normal;
-        case 1: return Hex(0x59CB8F);
-        case 2: return Hex(0x11A557);
-        default: return Hex(0xC3C9D4);
+        case 0:
+            return normal;
+        case 1:
+            return Hex(0x59CB8F);
+        case 2:
+            return Hex(0x11A557);
+        default:
+            return Hex(0xC3C9D4);
     }
 }
 
@@ -497,7 +508,9 @@ void DrawCustomButton(cairo_t* cr, int state) {
     cairo_stroke(cr);
 }
 
-Rgba FillForState(int state) { return state == 0 ? kTeal : state == 1 ? kTealHot : kTealPushed; }
+Rgba FillForState(int state) {
+    return state == 0 ? kTeal : state == 1 ? kTealHot : kTealPushed;
+}
 
 // A solid teal button face of any size (text comes from the markup unless given).
 void DrawSolidButton(cairo_t* cr, double w, double h, int state, double radius,
@@ -542,8 +555,10 @@ void EmitMainWindow(Output& out) {
     out.Emit("res/mainWnd/finished.png", 40, 40, DrawFinishedMark);
     out.Emit("res/mainWnd/tipLbl.png", 116, 32, DrawTip);
     out.Emit("res/mainWnd/installDirEdit.png", 340, 40, DrawEditFrame);
-    out.Emit("res/mainWnd/installPrg1.png", 410, 8, [](cairo_t* cr) { DrawProgressTrack(cr, false); });
-    out.Emit("res/mainWnd/installPrg2.png", 410, 8, [](cairo_t* cr) { DrawProgressTrack(cr, true); });
+    out.Emit("res/mainWnd/installPrg1.png", 410, 8,
+             [](cairo_t* cr) { DrawProgressTrack(cr, false); });
+    out.Emit("res/mainWnd/installPrg2.png", 410, 8,
+             [](cairo_t* cr) { DrawProgressTrack(cr, true); });
     out.Emit("res/mainWnd/Cb1.png", 16, 16, [](cairo_t* cr) { DrawCheckBox(cr, false); });
     out.Emit("res/mainWnd/Cb2.png", 16, 16, [](cairo_t* cr) { DrawCheckBox(cr, true); });
     for (int s = 0; s < 4; ++s) {
@@ -755,8 +770,9 @@ void EmitDialogs(Output& out) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     if (argc != 2) {
-        std::fprintf(stderr, "usage: glyphora-skinart OUTPUT_FOLDER\n"
-                             "  draws every skin image into OUTPUT_FOLDER/res/...\n");
+        std::fprintf(stderr,
+                     "usage: glyphora-skinart OUTPUT_FOLDER\n"
+                     "  draws every skin image into OUTPUT_FOLDER/res/...\n");
         return 2;
     }
     Output out{fs::path(argv[1])};
@@ -764,7 +780,6 @@ int main(int argc, char** argv) {
     EmitMainWindow(out);
     EmitAnimation(out);
     EmitDialogs(out);
-    std::printf("skinart: %d images written to %s, %d failed\n", out.written, argv[1],
-                out.failed);
+    std::printf("skinart: %d images written to %s, %d failed\n", out.written, argv[1], out.failed);
     return out.failed == 0 ? 0 : 1;
 }

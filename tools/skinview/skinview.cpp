@@ -54,13 +54,16 @@ struct Options {
     bool list = false;
 };
 
-std::wstring Wide(const char* s) { return Utils::ToWide(s, Utils::kCodePageSystem); }
+std::wstring Wide(const char* s) {
+    return Utils::ToWide(s, Utils::kCodePageSystem);
+}
 
 // The main window's page decoration, as the installer's main window applies it on every
 // page change.
 void DecoratePage(Ui::SkinWindow& window, int page) {
-    static const wchar_t* const kBackgrounds[] = {L"res\\mainWnd\\bg1.png", L"res\\mainWnd\\bg2.png",
-                                                  L"res\\mainWnd\\bg3.png", L"res\\mainWnd\\bg4.png"};
+    static const wchar_t* const kBackgrounds[] = {
+        L"res\\mainWnd\\bg1.png", L"res\\mainWnd\\bg2.png", L"res\\mainWnd\\bg3.png",
+        L"res\\mainWnd\\bg4.png"};
     if (page < 0 || page > 3) {
         return;
     }
@@ -297,8 +300,8 @@ int main(int argc, char** argv) {
             driver.Advance(static_cast<uint64_t>(options.frames) * span);
         }
         window.Render();
-        const bool ok = options.shadow ? SaveWithShadow(window, options.png)
-                                       : window.SaveFramePng(options.png);
+        const bool ok =
+            options.shadow ? SaveWithShadow(window, options.png) : window.SaveFramePng(options.png);
         if (!ok) {
             std::fprintf(stderr, "skinview: cannot write %s\n", options.png.c_str());
             return 1;

@@ -10,13 +10,13 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <langinfo.h>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <langinfo.h>
 #include <string>
 #include <vector>
 
@@ -41,7 +41,8 @@ bool Pack(const fs::path& folder, const fs::path& output) {
         }
     }
     if (ec) {
-        std::fprintf(stderr, "skinpack: cannot list %s: %s\n", folder.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "skinpack: cannot list %s: %s\n", folder.c_str(),
+                     ec.message().c_str());
         return false;
     }
     if (files.empty()) {
@@ -61,7 +62,8 @@ bool Pack(const fs::path& folder, const fs::path& output) {
     for (size_t i = 0; ok && i < files.size(); ++i) {
         const fs::path full = folder / files[i];
         std::ifstream in(full, std::ios::binary);
-        std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<char> data((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
         if (!in.eof() && !in.good()) {
             std::fprintf(stderr, "skinpack: cannot read %s\n", full.c_str());
             ok = false;
@@ -73,13 +75,14 @@ bool Pack(const fs::path& folder, const fs::path& output) {
         archive_entry_set_perm(entry, 0644);
         archive_entry_set_size(entry, static_cast<la_int64_t>(data.size()));
         ok = archive_write_header(a, entry) == ARCHIVE_OK &&
-             (data.empty() ||
-              archive_write_data(a, data.data(), data.size()) == static_cast<la_ssize_t>(data.size()));
+             (data.empty() || archive_write_data(a, data.data(), data.size()) ==
+                                  static_cast<la_ssize_t>(data.size()));
         archive_entry_free(entry);
         total += data.size();
     }
     if (!ok) {
-        std::fprintf(stderr, "skinpack: %s\n", archive_error_string(a) ? archive_error_string(a) : "write failed");
+        std::fprintf(stderr, "skinpack: %s\n",
+                     archive_error_string(a) ? archive_error_string(a) : "write failed");
     }
     ok = archive_write_close(a) == ARCHIVE_OK && ok;
     archive_write_free(a);
@@ -89,7 +92,8 @@ bool Pack(const fs::path& folder, const fs::path& output) {
     }
     fs::rename(temp, output, ec);
     if (ec) {
-        std::fprintf(stderr, "skinpack: cannot write %s: %s\n", output.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "skinpack: cannot write %s: %s\n", output.c_str(),
+                     ec.message().c_str());
         fs::remove(temp, ec);
         return false;
     }
