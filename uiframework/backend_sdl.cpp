@@ -224,6 +224,14 @@ private:
         auto it = windows_.find(id);
         return it == windows_.end() ? 0 : it->second;
     }
+    // Appends a message for the framework window behind SDL window `id`; input for a
+    // window that is already gone is dropped.
+    void Emit(std::vector<Message>& out, Uint32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam,
+              std::shared_ptr<void> payload = {}) {
+        WindowHandle h = HandleOf(id);
+        if (h != 0) out.push_back({h, msg, wParam, lParam, std::move(payload)});
+    }
+
     void Translate(const SDL_Event& e, std::vector<Message>& out) {
         if (e.type == wakeEvent_) {
             wakePending_ = false;
@@ -231,47 +239,50 @@ private:
         }
         switch (e.type) {
             case SDL_MOUSEMOTION:
-                out.push_back({HandleOf(e.motion.windowID), kMsgMouseMove, 0, MakePointParam(e.motion.x, e.motion.y), {}});
+                Emit(out, e.motion.windowID, kMsgMouseMove, 0, MakePointParam(e.motion.x, e.motion.y));
                 break;
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
                 if (e.button.button == SDL_BUTTON_LEFT) {
-                    out.push_back({HandleOf(e.button.windowID),
-                                   e.type == SDL_MOUSEBUTTONDOWN ? kMsgLButtonDown : kMsgLButtonUp, 0,
-                                   MakePointParam(e.button.x, e.button.y), {}});
+                    Emit(out, e.button.windowID, e.type == SDL_MOUSEBUTTONDOWN ? kMsgLButtonDown : kMsgLButtonUp,
+                         0, MakePointParam(e.button.x, e.button.y));
                 }
                 break;
             case SDL_KEYDOWN:
-            case SDL_KEYUP: {
-                uint32_t vk = ToVirtualKey(e.key.keysym.sym);
-                if (vk) {
-                    out.push_back({HandleOf(e.key.windowID), e.type == SDL_KEYDOWN ? kMsgKeyDown : kMsgKeyUp, vk,
-                                   static_cast<intptr_t>(ToModifiers(e.key.keysym.mod)), {}});
+            case SDL_KEYUP:
+                if (uint32_t vk = ToVirtualKey(e.key.keysym.sym)) {
+                    Emit(out, e.key.windowID, e.type == SDL_KEYDOWN ? kMsgKeyDown : kMsgKeyUp, vk,
+                         static_cast<intptr_t>(ToModifiers(e.key.keysym.mod)));
                 }
                 break;
-            }
             case SDL_TEXTINPUT: {
                 auto text = std::make_shared<std::wstring>(Utils::ToWide(e.text.text, Utils::kCodePageUtf8));
                 if (!text->empty()) {
-                    out.push_back({HandleOf(e.text.windowID), kMsgChar, static_cast<uintptr_t>((*text)[0]), 0, text});
+                    uintptr_t first = static_cast<uintptr_t>((*text)[0]);
+                    Emit(out, e.text.windowID, kMsgChar, first, 0, std::move(text));
                 }
                 break;
             }
-            case SDL_WINDOWEVENT: {
-                WindowHandle h = HandleOf(e.window.windowID);
-                if (e.window.event == SDL_WINDOWEVENT_CLOSE) out.push_back({h, kMsgClose, 1, 0, {}});
-                else if (e.window.event == SDL_WINDOWEVENT_LEAVE) out.push_back({h, kMsgMouseLeave, 0, 0, {}});
-                else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
-                         e.window.event == SDL_WINDOWEVENT_RESTORED) {
-                    out.push_back({h, kMsgExpose, 0, 0, {}});
+            case SDL_WINDOWEVENT:
+                switch (e.window.event) {
+                    case SDL_WINDOWEVENT_CLOSE:
+                        Emit(out, e.window.windowID, kMsgClose, 1, 0);
+                        break;
+                    case SDL_WINDOWEVENT_LEAVE:
+                        Emit(out, e.window.windowID, kMsgMouseLeave, 0, 0);
+                        break;
+                    case SDL_WINDOWEVENT_EXPOSED:
+                    case SDL_WINDOWEVENT_SHOWN:
+                    case SDL_WINDOWEVENT_RESTORED:
+                        Emit(out, e.window.windowID, kMsgExpose, 0, 0);
+                        break;
+                    default:
+                        break;
                 }
                 break;
-            }
             default:
                 break;  // SDL_QUIT included: windows close through their own messages
         }
-        // Events for windows already gone are dropped.
-        if (!out.empty() && out.back().window == 0 && out.back().id != 0) out.pop_back();
     }
 
     Uint32 wakeEvent_ = 0;

@@ -54,23 +54,30 @@ cairo_surface_t* WindowShadow::Compose() const {
         spec.corner = corner_;
         p.DrawImageSpec({0, 0, w, h}, spec);
     } else {
-        // The window's shape grown by `size`, offset by `position`, drawn as nested
-        // outlines whose opacity falls off over `sharpness` pixels (a cheap blur).
+        // The window's shape grown by `size` and moved by `position` at full darkness,
+        // then `sharpness` one-pixel rings around it whose opacity falls off linearly.
         Rect core{win.left - size_ + position_.x, win.top - size_ + position_.y,
                   win.right + size_ + position_.x, win.bottom + size_ + position_.y};
         double r = ((color_ >> 16) & 0xFF) / 255.0, g = ((color_ >> 8) & 0xFF) / 255.0,
                b = (color_ & 0xFF) / 255.0;
         double peak = darkness_ / 255.0;
-        int steps = std::max(1, sharpness_);
-        for (int i = steps; i >= 1; --i) {
-            double t = static_cast<double>(i) / (steps + 1);
-            Rect ring{core.left - i, core.top - i, core.right + i, core.bottom + i};
-            cairo_set_source_rgba(cr, r, g, b, peak * (1.0 - t) / steps * 2.0);
-            RoundedRectPath(cr, ring, {window_->GetRoundCorner().cx + 2 * i, window_->GetRoundCorner().cy + 2 * i});
+        Ui::Size round = window_->GetRoundCorner();
+        auto grown = [&](int i) {
+            return Rect{core.left - i, core.top - i, core.right + i, core.bottom + i};
+        };
+        auto roundFor = [&](int i) {
+            return Ui::Size{round.cx > 0 ? round.cx + 2 * i : 0, round.cy > 0 ? round.cy + 2 * i : 0};
+        };
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        for (int i = 1; i <= sharpness_; ++i) {
+            cairo_set_source_rgba(cr, r, g, b, peak * (sharpness_ + 1 - i) / (sharpness_ + 1));
+            RoundedRectPath(cr, grown(i), roundFor(i));
+            RoundedRectPath(cr, grown(i - 1), roundFor(i - 1));
             cairo_fill(cr);
         }
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
         cairo_set_source_rgba(cr, r, g, b, peak);
-        RoundedRectPath(cr, core, window_->GetRoundCorner());
+        RoundedRectPath(cr, core, round);
         cairo_fill(cr);
     }
     // The window itself covers the shadow under it.
