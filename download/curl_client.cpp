@@ -143,6 +143,7 @@ int CurlClient::Transfer(const std::string& partPath) {
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= ApplyCommonOptions(h);
 
     struct stat info;

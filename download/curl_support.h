@@ -24,6 +24,10 @@ struct CurlSlistDeleter {
 };
 using CurlHeaders = std::unique_ptr<curl_slist, CurlSlistDeleter>;
 
+/// Receive buffer of the body transfers: the size the curl tool asks for, so loopback and
+/// fast links are not held back by many small reads. Changes nothing else of a transfer.
+constexpr long kReceiveBufferBytes = 102400;
+
 /// Points the handle's certificate store where the curl command-line tool would: the file
 /// named by CURL_CA_BUNDLE, else the folder SSL_CERT_DIR, else the file SSL_CERT_FILE; the
 /// library's built-in store when none is set. Verification itself stays on (the library's

@@ -13,6 +13,9 @@ constexpr wchar_t kLibCurl[] = L"LibCurl";
 constexpr size_t kDigestLength = 32;
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr size_t kMergeBlock = 1024;
+// Stream buffers of the merge: the copy loop moves 1024-byte blocks, the disk sees large
+// reads and writes.
+constexpr size_t kMergeStreamBuffer = 256 * 1024;
 
 std::string PartPath(const std::string& target, size_t index) {
     return target + "_" + std::to_string(index);
@@ -290,6 +293,7 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode& part) {
     rc |= Download::ApplyTlsTrust(h);  // certificates are verified, as for every download
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= curl_easy_setopt(h, CURLOPT_RANGE, range);
     if (rc != CURLE_OK) return rc;
 
@@ -344,6 +348,7 @@ int32_t CMTCurlDownloader::MergeParts(const std::string& target) {
         TRACE(L"cannot reopen %hs", PartPath(target, 0).c_str());
         return kMergeFailed;
     }
+    std::setvbuf(first.get(), nullptr, _IOFBF, kMergeStreamBuffer);
     for (size_t i = 1; i < parts_.size(); ++i) {
         const std::string path = PartPath(target, i);
         File part(std::fopen(path.c_str(), "rb"));
@@ -351,6 +356,7 @@ int32_t CMTCurlDownloader::MergeParts(const std::string& target) {
             TRACE(L"cannot reopen %hs", path.c_str());
             return kMergeFailed;
         }
+        std::setvbuf(part.get(), nullptr, _IOFBF, kMergeStreamBuffer);
         if (!CopyFile(part.get(), first.get())) {
             TRACE(L"cannot copy %hs", path.c_str());
             return kMergeFailed;

@@ -154,6 +154,7 @@ HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, u
         rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
         rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
         rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
         rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
         rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, file.get());
         if (callback) {
