@@ -10,6 +10,7 @@
 //   --page N      main window: show page N (0 start, 1 custom, 2 installing, 3 finished)
 //                 with the page's background and title-bar state
 //   --progress P  main window: progress bar and text at P percent (page 2)
+//   --dir PATH    main window: the folder shown in the install-folder edit (page 1)
 //   --text T, --caption C
 //                 dialog texts for "textLbl" and "captionLbl" (as the installer passes them)
 //   --frame N     advance the animation N frames before the picture
@@ -48,6 +49,7 @@ struct Options {
     const wchar_t* text = nullptr;
     const wchar_t* caption = nullptr;
     std::wstring textStorage, captionStorage;
+    std::wstring dir;
     int frames = 0;
     std::string png;
     bool shadow = false;
@@ -130,6 +132,11 @@ protected:
                 caption->SetText(options_.caption);
             }
         }
+        if (!options_.dir.empty()) {
+            if (Ui::Control* edit = FindControl(L"installDirEdit")) {
+                edit->SetText(options_.dir);
+            }
+        }
         if (options_.progress >= 0) {
             if (auto* bar = FindControlAs<Ui::Progress>(L"installPrg")) {
                 bar->SetValue(options_.progress);
@@ -187,8 +194,9 @@ bool SaveWithShadow(const PreviewWnd& window, const std::string& path) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: glyphora-skinview [--package FILE.7z | --folder DIR] [--skin NAME]\n"
-                 "         [--page N] [--progress P] [--text T] [--caption C] [--frame N]\n"
-                 "         [--png OUT.png [--shadow]] [--list]\n");
+                 "         [--page N] [--progress P] [--dir PATH] [--text T] [--caption C]\n"
+                 "         [--frame N]"
+                 " [--png OUT.png [--shadow]] [--list]\n");
     return 2;
 }
 
@@ -210,6 +218,8 @@ int main(int argc, char** argv) {
             options.page = std::atoi(argv[++i]);
         } else if (arg == "--progress" && hasValue) {
             options.progress = std::atoi(argv[++i]);
+        } else if (arg == "--dir" && hasValue) {
+            options.dir = Wide(argv[++i]);
         } else if (arg == "--text" && hasValue) {
             options.textStorage = Wide(argv[++i]);
         } else if (arg == "--caption" && hasValue) {
