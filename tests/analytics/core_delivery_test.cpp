@@ -3,7 +3,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "analytics/core/batch_sender.h"
@@ -188,6 +190,45 @@ TEST_F(CoreDelivery, DeferredAndFlushNowJobs) {
     EmitFunnel(1);
     RequestFlush(true, pending);
     EXPECT_EQ(Sdk::queuedRecords().size(), 3u);
+}
+
+TEST_F(CoreDelivery, ConcurrentEmitsAndFlushesLoseNothing) {
+    Collector collector;
+    ASSERT_TRUE(collector.ok());
+    ScopedEnv ca("CURL_CA_BUNDLE", collector.cert().c_str());
+    ASSERT_TRUE(Sdk::Init("", collector.url(), "a1", false));
+    constexpr int kThreads = 4, kEach = 100;
+    std::atomic<bool> done{false};
+    std::vector<std::thread> emitters;
+    for (int t = 0; t < kThreads; ++t) {
+        emitters.emplace_back([t] {
+            for (int i = 0; i < kEach; ++i) {
+                PropertiesNode p;
+                p.setInteger("seq", t * 1000 + i);
+                Sdk::emitTrack("concurrent", p);
+                if (t == 0 && i == kEach / 2)
+                    Sdk::emitSignup("u1");
+            }
+        });
+    }
+    std::thread flusher([&] {
+        while (!done)
+            Sdk::flushAll();
+    });
+    for (auto& e : emitters)
+        e.join();
+    done = true;
+    flusher.join();
+    EXPECT_TRUE(Sdk::flushAll());
+    auto got = collector.waitForRecords(kThreads * kEach + 1, 20s);
+    ASSERT_EQ(got.size(), size_t{kThreads * kEach + 1});
+    std::set<std::string> seqs;
+    for (const auto& r : got) {
+        auto at = r.find("\"seq\":");
+        if (at != std::string::npos)
+            seqs.insert(r.substr(at, r.find_first_of(",}", at) - at));
+    }
+    EXPECT_EQ(seqs.size(), size_t{kThreads * kEach});
 }
 
 TEST_F(CoreDelivery, StagingFileCarriesRecordsToTheNextProcess) {
