@@ -265,20 +265,25 @@ int32_t ReadProfileInt(const std::string& path, std::wstring_view section,
     return ParseLeadingInt32(value, &v) ? v : 0;
 }
 
-bool WriteProfileString(const std::string& path, std::wstring_view section,
-                        std::wstring_view key, std::wstring_view value) {
-    std::string text;
-    bool exists = false;
-    if (!ReadWholeFile(path, &text, &exists)) return false;
+std::string UpdateProfileText(std::string_view fileText, std::wstring_view section,
+                              std::wstring_view key, const std::wstring_view* value) {
     bool finalNewline = true;
-    std::vector<std::string> lines = SplitLines(text, &finalNewline);
-    bool crlf = !lines.empty() && !lines[0].empty() && lines[0].back() == '\r';
-    const std::string cr = crlf ? "\r" : "";
-    std::string entry = OneLine(key) + "=" + OneLine(value) + cr;
-
+    std::vector<std::string> lines = SplitLines(std::string(fileText), &finalNewline);
     std::vector<size_t> keyLines;
     size_t insertAt = 0;
-    if (Locate(lines, section, key, &keyLines, &insertAt)) {
+    const bool found = Locate(lines, section, key, &keyLines, &insertAt);
+    if (value == nullptr) {
+        if (!found || keyLines.empty()) return std::string(fileText);
+        for (auto it = keyLines.rbegin(); it != keyLines.rend(); ++it) {
+            lines.erase(lines.begin() + static_cast<long>(*it));
+        }
+        if (lines.empty()) finalNewline = true;
+        return JoinLines(lines, finalNewline);
+    }
+    bool crlf = !lines.empty() && !lines[0].empty() && lines[0].back() == '\r';
+    const std::string cr = crlf ? "\r" : "";
+    std::string entry = OneLine(key) + "=" + OneLine(*value) + cr;
+    if (found) {
         if (!keyLines.empty()) {
             lines[keyLines[0]] = entry;
         } else {
@@ -290,7 +295,15 @@ bool WriteProfileString(const std::string& path, std::wstring_view section,
         lines.push_back(entry);
         finalNewline = true;
     }
-    return ReplaceFile(path, JoinLines(lines, finalNewline));
+    return JoinLines(lines, finalNewline);
+}
+
+bool WriteProfileString(const std::string& path, std::wstring_view section,
+                        std::wstring_view key, std::wstring_view value) {
+    std::string text;
+    bool exists = false;
+    if (!ReadWholeFile(path, &text, &exists)) return false;
+    return ReplaceFile(path, UpdateProfileText(text, section, key, &value));
 }
 
 bool DeleteProfileKey(const std::string& path, std::wstring_view section,
@@ -299,16 +312,8 @@ bool DeleteProfileKey(const std::string& path, std::wstring_view section,
     bool exists = false;
     if (!ReadWholeFile(path, &text, &exists)) return false;
     if (!exists) return true;
-    bool finalNewline = true;
-    std::vector<std::string> lines = SplitLines(text, &finalNewline);
-    std::vector<size_t> keyLines;
-    size_t insertAt = 0;
-    if (!Locate(lines, section, key, &keyLines, &insertAt) || keyLines.empty()) return true;
-    for (auto it = keyLines.rbegin(); it != keyLines.rend(); ++it) {
-        lines.erase(lines.begin() + static_cast<long>(*it));
-    }
-    if (lines.empty()) finalNewline = true;
-    return ReplaceFile(path, JoinLines(lines, finalNewline));
+    std::string updated = UpdateProfileText(text, section, key, nullptr);
+    return updated == text || ReplaceFile(path, updated);
 }
 
 }  // namespace Utils

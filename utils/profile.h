@@ -56,4 +56,9 @@ std::wstring ReadProfileStringFromText(std::string_view fileText, std::wstring_v
                                        std::wstring_view key, std::wstring_view defaultValue,
                                        size_t bufferChars = kProfileValueChars);
 
+/// The writer on text in memory: `fileText` with "key=value" stored as WriteProfileString
+/// stores it, or with the key removed when `value` is null.
+std::string UpdateProfileText(std::string_view fileText, std::wstring_view section,
+                              std::wstring_view key, const std::wstring_view* value);
+
 }  // namespace Utils
