@@ -19,7 +19,8 @@ constexpr long kStallSeconds = 60;
 
 struct FileCloser {
     void operator()(FILE* file) const {
-        if (file) std::fclose(file);
+        if (file)
+            std::fclose(file);
     }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
@@ -48,7 +49,9 @@ void ReportBadStatus(long status) {
     Download::ReportTask(Download::kDownloadFailReasonEvent, reason, 0, L"IN");
 }
 
-bool AcceptableStatus(long status) { return status >= 200 && status <= 399; }
+bool AcceptableStatus(long status) {
+    return status >= 200 && status <= 399;
+}
 
 }  // namespace
 
@@ -90,7 +93,8 @@ int CurlClient::Start() {
     }
     if (realUrl_.empty() || totalLength_ < kMinimumLength) {
         realUrl_ = GetRealUrl_Str(url);
-        if (!realUrl_.empty()) totalLength_ = GetDownloadFileLength_Str(realUrl_);
+        if (!realUrl_.empty())
+            totalLength_ = GetDownloadFileLength_Str(realUrl_);
     }
 
     int result = kLengthMissing;
@@ -147,11 +151,10 @@ int CurlClient::Transfer(const std::string& partPath) {
     rc |= ApplyCommonOptions(h);
 
     struct stat info;
-    resumeOffset_ =
-        ::stat(partPath.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+    resumeOffset_ = ::stat(partPath.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
     if (resumeOffset_ > 0) {
-        rc |= curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE,
-                               static_cast<curl_off_t>(resumeOffset_));
+        rc |=
+            curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeOffset_));
     }
     int result = rc;
     if (rc == CURLE_OK) {
@@ -172,10 +175,12 @@ int CurlClient::Transfer(const std::string& partPath) {
 int CurlClient::ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,
                                  curl_off_t) {
     auto* self = static_cast<CurlClient*>(client);
-    if (self->abort_.load()) return 1;
+    if (self->abort_.load())
+        return 1;
 
     const int64_t now = self->pacing_.NowSeconds();
-    if (now - self->lastReportTime_ < 1) return 0;
+    if (now - self->lastReportTime_ < 1)
+        return 0;
     self->lastReportTime_ = now;
 
     curl_off_t speedBytes = 0;
@@ -195,9 +200,11 @@ int CurlClient::ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dl
     } else {
         return 0;
     }
-    if (percent == 0) return 0;
+    if (percent == 0)
+        return 0;
 
-    if (self->receiver_) self->receiver_(self->owner_, speed, percent);
+    if (self->receiver_)
+        self->receiver_(self->owner_, speed, percent);
     if (dltotal != 0) {
         TRACE(L" %dM %dM   progress:%f%%  speed:%f \n", int(dlnow / 1048576),
               int(dltotal / 1048576), double(float(percent)), double(float(speed / 1024)));
@@ -207,7 +214,8 @@ int CurlClient::ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dl
 
 Download::CurlHandle CurlClient::Head(const std::string& url) {
     Download::CurlHandle handle(curl_easy_init());
-    if (!handle) return handle;
+    if (!handle)
+        return handle;
     CURL* h = handle.get();
     int rc = CURLE_OK;
     rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -221,7 +229,8 @@ Download::CurlHandle CurlClient::Head(const std::string& url) {
     rc |= ApplyCommonOptions(h);
     if (rc == CURLE_OK) {
         rc = curl_easy_perform(h);
-        if (rc != CURLE_OK) TRACE(L"error:%d:%ls", rc, Download::CurlErrorText(rc).c_str());
+        if (rc != CURLE_OK)
+            TRACE(L"error:%d:%ls", rc, Download::CurlErrorText(rc).c_str());
     }
     TRACE(L"error:%d:%ls", rc, Download::CurlErrorText(rc).c_str());
     return handle;
@@ -273,7 +282,8 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& url) {
         long status = 0;
         rc = curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
         if (rc == CURLE_OK && AcceptableStatus(status)) {
-            if (lengthRc == CURLE_OK) result = double(length);
+            if (lengthRc == CURLE_OK)
+                result = double(length);
         } else {
             ReportBadStatus(status);
         }
@@ -297,7 +307,8 @@ std::string CurlClient::GetRealUrl_Str(const std::string& url) {
         rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProbeAbortCheck);
         rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
         rc |= ApplyCommonOptions(h);
-        if (rc == CURLE_OK) rc = curl_easy_perform(h);
+        if (rc == CURLE_OK)
+            rc = curl_easy_perform(h);
         if (rc != CURLE_OK) {
             TRACE(L"error:%d:%ls", rc, Download::CurlErrorText(rc).c_str());
         } else {

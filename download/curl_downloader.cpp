@@ -34,13 +34,15 @@ void CCurlDownloader::Start() {
 }
 
 void CCurlDownloader::Send(int32_t code, double value, const wchar_t* text) {
-    if (stop_.Raised() || !callback_) return;
+    if (stop_.Raised() || !callback_)
+        return;
     callback_(code, value, text);
 }
 
 void CCurlDownloader::OnClientProgress(void* owner, double speed, double percent) {
     auto* self = static_cast<CCurlDownloader*>(owner);
-    if (speed > 0 && percent <= 100) self->Send(DL_CODE_PROGRESS, percent / 100.0, L"");
+    if (speed > 0 && percent <= 100)
+        self->Send(DL_CODE_PROGRESS, percent / 100.0, L"");
 }
 
 uint32_t CCurlDownloader::DlThreadFun() {
@@ -54,14 +56,16 @@ uint32_t CCurlDownloader::DlThreadFun() {
     int budget = kRetryBudget;
     int result = client_.Start();
     while (result != 0) {
-        if (stop_.Raised()) return 0;
+        if (stop_.Raised())
+            return 0;
         budget -= result == 18 ? 1 : 2;  // 18: partial file, cheap to resume
         if (budget < 1) {
             Send(DL_CODE_FAIL, result, kLibCurl);
             return 0;
         }
         TRACE(L"CurlDownLoader Code=%d", result);
-        if (!stop_.Sleep(pacing_, kRetryPause)) return 0;
+        if (!stop_.Sleep(pacing_, kRetryPause))
+            return 0;
         result = client_.Start();
     }
 

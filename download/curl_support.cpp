@@ -21,12 +21,16 @@ CURLcode ApplyTlsTrust(CURL* handle) {
     return CURLE_OK;
 }
 
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+size_t DiscardBody(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 std::wstring CurlErrorText(int code) {
     const char* text = code > 0 ? curl_easy_strerror(static_cast<CURLcode>(code)) : nullptr;
-    if (code == 0) text = curl_easy_strerror(CURLE_OK);
-    if (!text) text = "not a libcurl code";
+    if (code == 0)
+        text = curl_easy_strerror(CURLE_OK);
+    if (!text)
+        text = "not a libcurl code";
     return Utils::ToWide(text, Utils::kCodePageSystem);
 }
 

@@ -11,7 +11,8 @@ namespace Download {
 
 struct CurlEasyDeleter {
     void operator()(CURL* handle) const {
-        if (handle) curl_easy_cleanup(handle);
+        if (handle)
+            curl_easy_cleanup(handle);
     }
 };
 /// An easy handle released with curl_easy_cleanup.
@@ -19,7 +20,8 @@ using CurlHandle = std::unique_ptr<CURL, CurlEasyDeleter>;
 
 struct CurlSlistDeleter {
     void operator()(curl_slist* list) const {
-        if (list) curl_slist_free_all(list);
+        if (list)
+            curl_slist_free_all(list);
     }
 };
 using CurlHeaders = std::unique_ptr<curl_slist, CurlSlistDeleter>;

@@ -5,8 +5,7 @@
 #include "download/win_downloader.h"
 
 std::unique_ptr<CDownloader> CreateDownloader(int32_t downloadType, InstallCallback callback,
-                                              const std::wstring& url,
-                                              const std::wstring& filePath,
+                                              const std::wstring& url, const std::wstring& filePath,
                                               Download::Pacing pacing) {
     switch (downloadType) {
         case 2:

@@ -24,6 +24,5 @@ public:
 /// The variant picked by the launch option DownloadType: 2 the system download, 3 the
 /// segmented downloader, every other value the single-stream downloader.
 std::unique_ptr<CDownloader> CreateDownloader(int32_t downloadType, InstallCallback callback,
-                                              const std::wstring& url,
-                                              const std::wstring& filePath,
+                                              const std::wstring& url, const std::wstring& filePath,
                                               Download::Pacing pacing = {});

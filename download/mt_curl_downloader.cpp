@@ -30,8 +30,10 @@ bool CopyFile(FILE* source, FILE* sink) {
     char block[kMergeBlock];
     for (;;) {
         const size_t got = std::fread(block, 1, sizeof block, source);
-        if (got > 0 && std::fwrite(block, 1, got, sink) != got) return false;
-        if (got < sizeof block) return !std::ferror(source);
+        if (got > 0 && std::fwrite(block, 1, got, sink) != got)
+            return false;
+        if (got < sizeof block)
+            return !std::ferror(source);
     }
 }
 
@@ -66,8 +68,10 @@ void CMTCurlDownloader::Start() {
 
 std::vector<PartPlan> CMTCurlDownloader::PlanParts(int64_t length) {
     int64_t count = length / kPartThreshold;
-    if (count < 1) count = 1;
-    if (count > 2) count = 2;
+    if (count < 1)
+        count = 1;
+    if (count > 2)
+        count = 2;
     const int64_t size = length / count;
     std::vector<PartPlan> plan;
     int64_t offset = 0;
@@ -80,7 +84,8 @@ std::vector<PartPlan> CMTCurlDownloader::PlanParts(int64_t length) {
 }
 
 void CMTCurlDownloader::Send(int32_t code, double value, const wchar_t* text) {
-    if (stop_.Raised() || !callback_) return;
+    if (stop_.Raised() || !callback_)
+        return;
     callback_(code, value, text);
 }
 
@@ -113,7 +118,8 @@ void CMTCurlDownloader::Start_Down() {
         std::lock_guard<std::mutex> lock(progressLock_);
         lastPercent = lastPercent_;
     }
-    if (lastPercent == 0) deletePartFiles(target);  // nothing reported: nothing worth keeping
+    if (lastPercent == 0)
+        deletePartFiles(target);  // nothing reported: nothing worth keeping
 
     if (realUrl_.empty() || length_ < kMinimumLength) {
         if (!getRealDownloadUrl(url)) {
@@ -130,7 +136,8 @@ void CMTCurlDownloader::Start_Down() {
         part->partPath = PartPath(target, i);
         int64_t existing = 0;
         struct stat info;
-        if (::stat(part->partPath.c_str(), &info) == 0) existing = info.st_size;
+        if (::stat(part->partPath.c_str(), &info) == 0)
+            existing = info.st_size;
         if (existing > plan[i].size) {
             // Longer than its range: left by a different source. Merging it would corrupt
             // the package, so the range starts over.
@@ -158,14 +165,16 @@ void CMTCurlDownloader::Start_Down() {
     }
 
     for (auto& part : parts_) {
-        if (part->status != -1) continue;
+        if (part->status != -1)
+            continue;
         DownloadPartNode* node = part.get();
         ++activeParts_;
         if (!helpers_.Spawn(stop_, [this, node] { downloadThreadFun(*node); })) {
             --activeParts_;
             return;
         }
-        if (!stop_.Sleep(pacing_, kLaunchPause)) return;
+        if (!stop_.Sleep(pacing_, kLaunchPause))
+            return;
     }
     helpers_.Spawn(stop_, [this] { waitForFinishThreadFun(); });
 }
@@ -174,10 +183,12 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     realUrl_.clear();
     urlDigest_.clear();
     length_ = 0;
-    if (!GetLaunchOptions().CurlReady) return false;
+    if (!GetLaunchOptions().CurlReady)
+        return false;
 
     Download::CurlHandle handle(curl_easy_init());
-    if (!handle) return false;
+    if (!handle)
+        return false;
     CURL* h = handle.get();
     Download::CurlHeaders headers(curl_slist_append(nullptr, "Connection: keep-alive"));
     int rc = CURLE_OK;
@@ -192,7 +203,8 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, AbortCheck);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stop_);
-    if (rc != CURLE_OK) return false;
+    if (rc != CURLE_OK)
+        return false;
     rc = curl_easy_perform(h);
     if (rc != CURLE_OK) {
         TRACE(L"error:%d:%ls", rc, Download::CurlErrorText(rc).c_str());
@@ -220,7 +232,8 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
 
 size_t CMTCurlDownloader::writePartData(char* data, size_t size, size_t count, void* user) {
     auto* part = static_cast<DownloadPartNode*>(user);
-    if (!part->file || part->nextByte > part->lastByte) return 0;
+    if (!part->file || part->nextByte > part->lastByte)
+        return 0;
     if (!part->rangeChecked) {
         // A server that ignores the range answers 200 with the file from its first byte;
         // appending that after a later offset would corrupt the part.
@@ -234,7 +247,8 @@ size_t CMTCurlDownloader::writePartData(char* data, size_t size, size_t count, v
     }
     const int64_t offered = static_cast<int64_t>(size * count);
     int64_t keep = offered;
-    if (part->nextByte + offered - 1 > part->lastByte) keep = part->lastByte - part->nextByte + 1;
+    if (part->nextByte + offered - 1 > part->lastByte)
+        keep = part->lastByte - part->nextByte + 1;
     const size_t written = std::fwrite(data, 1, static_cast<size_t>(keep), part->file.get());
     part->nextByte += static_cast<int64_t>(written);
     part->downloaded += static_cast<int64_t>(written);
@@ -244,18 +258,21 @@ size_t CMTCurlDownloader::writePartData(char* data, size_t size, size_t count, v
 int CMTCurlDownloader::partProgressFun(void* downloader, curl_off_t, curl_off_t, curl_off_t,
                                        curl_off_t) {
     auto* self = static_cast<CMTCurlDownloader*>(downloader);
-    if (self->stop_.Raised()) return 1;  // destruction: end the transfer now
+    if (self->stop_.Raised())
+        return 1;  // destruction: end the transfer now
 
     std::lock_guard<std::mutex> lock(self->progressLock_);
     const int64_t now = self->pacing_.NowSeconds();
-    if (now - self->lastProgressTime_ < 1) return 0;
+    if (now - self->lastProgressTime_ < 1)
+        return 0;
     self->lastProgressTime_ = now;
 
     double sum = 0;
     if (self->length_ >= kMinimumLength) {
         for (const auto& part : self->parts_) {
             const int64_t done = part->downloaded.load();
-            if (done > 0) sum += double(done) * 100.0 / double(self->length_);
+            if (done > 0)
+                sum += double(done) * 100.0 / double(self->length_);
         }
     }
     if (sum <= 100 && sum - self->lastPercent_ >= 1.0) {
@@ -295,10 +312,12 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode& part) {
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= curl_easy_setopt(h, CURLOPT_RANGE, range);
-    if (rc != CURLE_OK) return rc;
+    if (rc != CURLE_OK)
+        return rc;
 
     int result = curl_easy_perform(h);
-    if (part.rangeRefused) result = CURLE_RANGE_ERROR;
+    if (part.rangeRefused)
+        result = CURLE_RANGE_ERROR;
     if (result != CURLE_OK) {
         TRACE(L"error:%d:%ls", result, Download::CurlErrorText(result).c_str());
     } else {
@@ -321,7 +340,8 @@ void CMTCurlDownloader::downloadThreadFun(DownloadPartNode& part) {
     while (result != 0 && budget > 0 && !stop_.Raised()) {
         budget -= result == 18 ? 1 : 2;  // 18: partial file, cheap to resume
         TRACE(L"CurlDownLoader Code=%d", result);
-        if (!stop_.Sleep(pacing_, kRetryPause)) break;
+        if (!stop_.Sleep(pacing_, kRetryPause))
+            break;
         result = downloadExe(part);
     }
     part.file.reset();
@@ -379,9 +399,11 @@ int32_t CMTCurlDownloader::MergeParts(const std::string& target) {
 void CMTCurlDownloader::waitForFinishThreadFun() {
     while (activeParts_.load() > 0) {
         // A real pause even under test pacing: the parts run on real time.
-        if (!stop_.Sleep(Download::Pacing{}, kWaiterPoll)) return;
+        if (!stop_.Sleep(Download::Pacing{}, kWaiterPoll))
+            return;
     }
-    if (stop_.Raised()) return;
+    if (stop_.Raised())
+        return;
     const std::string target = Utils::ToNarrow(filePath_, Utils::kCodePageSystem);
 
     int32_t failure = 0;
@@ -394,7 +416,8 @@ void CMTCurlDownloader::waitForFinishThreadFun() {
     if (failure != 0) {
         clearParts();
         std::lock_guard<std::mutex> lock(progressLock_);
-        if (lastPercent_ == 0) deletePartFiles(target);
+        if (lastPercent_ == 0)
+            deletePartFiles(target);
     }
     if (failure != 0) {
         FailAttempt(failure);

@@ -28,7 +28,8 @@
 struct DownloadPartNode {
     struct FileCloser {
         void operator()(FILE* file) const {
-            if (file) std::fclose(file);
+            if (file)
+                std::fclose(file);
         }
     };
 

@@ -5,7 +5,8 @@
 namespace Download {
 
 int64_t Pacing::NowSeconds() const {
-    if (nowSeconds) return nowSeconds();
+    if (nowSeconds)
+        return nowSeconds();
     return static_cast<int64_t>(std::time(nullptr));
 }
 
@@ -18,7 +19,8 @@ void StopSignal::Raise() {
 }
 
 bool StopSignal::Sleep(const Pacing& pacing, std::chrono::milliseconds duration) {
-    if (Raised()) return false;
+    if (Raised())
+        return false;
     if (pacing.sleep) {
         pacing.sleep(duration);
     } else {

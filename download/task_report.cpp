@@ -29,7 +29,8 @@ void ReportTask(const std::wstring& event, const std::wstring& reason, double el
         std::lock_guard<std::mutex> lock(ReporterMutex());
         copy = Reporter();
     }
-    if (copy) copy(event, reason, elapsed, ab);
+    if (copy)
+        copy(event, reason, elapsed, ab);
 }
 
 }  // namespace Download

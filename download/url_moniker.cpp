@@ -18,7 +18,8 @@ constexpr long kStallSeconds = 60;  // below 1 byte/s this long: the download fa
 
 struct FileCloser {
     void operator()(FILE* file) const {
-        if (file) std::fclose(file);
+        if (file)
+            std::fclose(file);
     }
 };
 
@@ -48,8 +49,8 @@ int OnTransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,
     uint32_t now32 = 0, total32 = 0;
     HRESULT hr;
     if (dlnow != binding->lastReported && dlnow > 0) {
-        const uint32_t status = binding->lastReported <= 0 ? BINDSTATUS_BEGINDOWNLOADDATA
-                                                           : BINDSTATUS_DOWNLOADINGDATA;
+        const uint32_t status =
+            binding->lastReported <= 0 ? BINDSTATUS_BEGINDOWNLOADDATA : BINDSTATUS_DOWNLOADINGDATA;
         binding->lastReported = dlnow;
         To32Bits(dlnow, dltotal > 0 ? dltotal : 0, &now32, &total32);
         hr = binding->callback->OnProgress(now32, total32, status, nullptr);
@@ -112,22 +113,27 @@ HRESULT MapResult(CURLcode rc, long status) {
 
 HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, uint32_t,
                            IBindStatusCallbackEx* callback) {
-    if (!url || !*url || !fileName || !*fileName) return E_INVALIDARG;
+    if (!url || !*url || !fileName || !*fileName)
+        return E_INVALIDARG;
 
     BINDINFO info;
     uint32_t bindFlags = 0;
-    if (callback) callback->GetBindInfo(&bindFlags, &info);
+    if (callback)
+        callback->GetBindInfo(&bindFlags, &info);
     const std::wstring wideUrl(url);
     // A local path is opened in the system's code page; a network URL is sent in the code
     // page the callback asked for (UTF-8 when it did not say).
     unsigned codePage = info.dwCodePage ? info.dwCodePage : Utils::kCodePageUtf8;
     const bool local = wideUrl.rfind(L"file:///", 0) == 0;
-    if (local) codePage = Utils::kCodePageSystem;
+    if (local)
+        codePage = Utils::kCodePageSystem;
     std::string narrowUrl = Utils::ToNarrow(wideUrl, codePage);
-    if (local) narrowUrl = EscapeLocalPath(narrowUrl);
+    if (local)
+        narrowUrl = EscapeLocalPath(narrowUrl);
     const std::string target = Utils::ToNarrow(fileName, Utils::kCodePageSystem);
     const std::string temp = target + ".~dl";
-    if (narrowUrl.empty() || target.empty()) return E_INVALIDARG;
+    if (narrowUrl.empty() || target.empty())
+        return E_INVALIDARG;
 
     if (callback) {
         callback->OnStartBinding(0, nullptr);
@@ -163,13 +169,13 @@ HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, u
             rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &binding);
         }
         rc |= ApplyTlsTrust(h);
-        const CURLcode result =
-            rc == CURLE_OK ? curl_easy_perform(h) : static_cast<CURLcode>(rc);
+        const CURLcode result = rc == CURLE_OK ? curl_easy_perform(h) : static_cast<CURLcode>(rc);
         long status = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
         TRACE(L"error:%d:%ls status %ld", int(result), CurlErrorText(result).c_str(), status);
-        hr = result == CURLE_ABORTED_BY_CALLBACK && binding.cancelled < 0 ? binding.cancelled
-                                                                           : MapResult(result, status);
+        hr = result == CURLE_ABORTED_BY_CALLBACK && binding.cancelled < 0
+                 ? binding.cancelled
+                 : MapResult(result, status);
         if (hr == S_OK && callback) {
             curl_off_t total = 0;
             curl_easy_getinfo(h, CURLINFO_SIZE_DOWNLOAD_T, &total);
@@ -178,7 +184,8 @@ HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, u
             callback->OnProgress(now32, total32, BINDSTATUS_ENDDOWNLOADDATA, nullptr);
         }
     }
-    if (file && std::fclose(file.release()) != 0 && hr == S_OK) hr = E_FAIL;
+    if (file && std::fclose(file.release()) != 0 && hr == S_OK)
+        hr = E_FAIL;
     if (hr == S_OK) {
         std::remove(target.c_str());
         if (std::rename(temp.c_str(), target.c_str()) != 0) {
@@ -186,8 +193,10 @@ HRESULT URLDownloadToFileW(void*, const wchar_t* url, const wchar_t* fileName, u
             hr = E_FAIL;
         }
     }
-    if (hr != S_OK) std::remove(temp.c_str());
-    if (callback) callback->OnStopBinding(hr, nullptr);
+    if (hr != S_OK)
+        std::remove(temp.c_str());
+    if (callback)
+        callback->OnStopBinding(hr, nullptr);
     return hr;
 }
 

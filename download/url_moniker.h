@@ -54,8 +54,7 @@ public:
                                const wchar_t* statusText) = 0;
     virtual HRESULT OnStopBinding(HRESULT result, const wchar_t* error) = 0;
     virtual HRESULT GetBindInfo(uint32_t* bindFlags, BINDINFO* bindInfo) = 0;
-    virtual HRESULT OnDataAvailable(uint32_t flags, uint32_t size, void* format,
-                                    void* medium) = 0;
+    virtual HRESULT OnDataAvailable(uint32_t flags, uint32_t size, void* format, void* medium) = 0;
     virtual HRESULT OnObjectAvailable(const void* iid, void* object) = 0;
     virtual HRESULT GetBindInfoEx(uint32_t* bindFlags, BINDINFO* bindInfo, uint32_t* bindFlags2,
                                   uint32_t* reserved) = 0;
@@ -64,9 +63,9 @@ public:
 
 /// Downloads `url` (UTF-16/32 text; "file:///" paths allowed) into `fileName`, blocking.
 /// `caller` and `reserved` are unused, as on the system. Failures: E_INVALIDARG (no URL or
-/// file), INET_E_INVALID_URL, E_ABORT (OnProgress returned a failure), INET_E_RESOURCE_NOT_FOUND (host not
-/// found, connection refused, 404/410), INET_E_CONNECTION_TIMEOUT, E_FAIL (the file cannot
-/// be written), INET_E_DOWNLOAD_FAILURE (anything else, other error statuses).
+/// file), INET_E_INVALID_URL, E_ABORT (OnProgress returned a failure), INET_E_RESOURCE_NOT_FOUND
+/// (host not found, connection refused, 404/410), INET_E_CONNECTION_TIMEOUT, E_FAIL (the file
+/// cannot be written), INET_E_DOWNLOAD_FAILURE (anything else, other error statuses).
 HRESULT URLDownloadToFileW(void* caller, const wchar_t* url, const wchar_t* fileName,
                            uint32_t reserved, IBindStatusCallbackEx* callback);
 

@@ -7,11 +7,12 @@ namespace {
 constexpr wchar_t kSystemDownload[] = L"URLDownloadToFile";
 }  // namespace
 
-Download::HRESULT CWinDownloader::CBindCallback::OnProgress(uint32_t progress,
-                                                            uint32_t progressMax, uint32_t,
-                                                            const wchar_t*) {
-    if (cancel_.load()) return Download::E_ABORT;
-    if (progressMax == 0) return Download::S_OK;
+Download::HRESULT CWinDownloader::CBindCallback::OnProgress(uint32_t progress, uint32_t progressMax,
+                                                            uint32_t, const wchar_t*) {
+    if (cancel_.load())
+        return Download::E_ABORT;
+    if (progressMax == 0)
+        return Download::S_OK;
     if (callback_) {
         callback_(DL_CODE_PROGRESS, static_cast<double>(progress) / double(progressMax), L"");
     }
@@ -20,12 +21,13 @@ Download::HRESULT CWinDownloader::CBindCallback::OnProgress(uint32_t progress,
 
 Download::HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*,
                                                              Download::BINDINFO* bindInfo) {
-    if (bindInfo) bindInfo->dwCodePage = Utils::kCodePageUtf8;
+    if (bindInfo)
+        bindInfo->dwCodePage = Utils::kCodePageUtf8;
     return Download::E_NOTIMPL;
 }
 
-CWinDownloader::CWinDownloader(InstallCallback callback, std::wstring url,
-                               std::wstring filePath, Download::Pacing pacing)
+CWinDownloader::CWinDownloader(InstallCallback callback, std::wstring url, std::wstring filePath,
+                               Download::Pacing pacing)
     : callback_(std::move(callback)),
       filePath_(std::move(filePath)),
       url_(std::move(url)),
@@ -43,20 +45,23 @@ void CWinDownloader::Start() {
         // a download that still reports through it.
         worker_.JoinAll();
     }
-    if (stop_.Raised()) return;
+    if (stop_.Raised())
+        return;
     bindCallback_.SetCallback(callback_);
     worker_.Launch(stop_, [this] { Run(); });
 }
 
 std::wstring CWinDownloader::EncodeUrl(const std::wstring& url) {
-    if (url.rfind(L"file:///", 0) == 0) return url;
+    if (url.rfind(L"file:///", 0) == 0)
+        return url;
     return Utils::UrlEncode(url);
 }
 
 void CWinDownloader::Run() {
     // COM initialisation has no counterpart here.
     auto send = [this](int32_t code, double value, const wchar_t* text) {
-        if (!stop_.Raised() && callback_) callback_(code, value, text);
+        if (!stop_.Raised() && callback_)
+            callback_(code, value, text);
     };
     send(DL_CODE_START, 1.0, L"");
     if (filePath_.empty()) {
@@ -72,9 +77,9 @@ void CWinDownloader::Run() {
             send(DL_CODE_SUCCESS, 0, kSystemDownload);
             return;
         }
-        TRACE(L"URLDownloadToFile failed 0x%08x (attempt %d)", static_cast<unsigned>(hr),
-              attempt);
-        if (!stop_.Sleep(pacing_, kRetryPause)) return;
+        TRACE(L"URLDownloadToFile failed 0x%08x (attempt %d)", static_cast<unsigned>(hr), attempt);
+        if (!stop_.Sleep(pacing_, kRetryPause))
+            return;
     }
     send(DL_CODE_FAIL, static_cast<double>(hr), kSystemDownload);
 }

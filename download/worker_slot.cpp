@@ -13,21 +13,27 @@ void WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) 
     std::vector<std::unique_ptr<Utils::Thread>> previous;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stop.Raised()) return;
+        if (stop.Raised())
+            return;
         if (t_slot == this) {
-            if (current_) retired_.push_back(std::move(current_));
+            if (current_)
+                retired_.push_back(std::move(current_));
         } else {
             previous = std::move(retired_);
             retired_.clear();
-            if (current_) previous.push_back(std::move(current_));
+            if (current_)
+                previous.push_back(std::move(current_));
         }
     }
     // Joined outside the lock: a worker may be calling Launch from inside its event.
-    for (auto& thread : previous) thread->Join();
+    for (auto& thread : previous)
+        thread->Join();
 
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stop.Raised()) return;
-    if (current_) retired_.push_back(std::move(current_));
+    if (stop.Raised())
+        return;
+    if (current_)
+        retired_.push_back(std::move(current_));
     current_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF",
                                                [this, function = std::move(function)](void*) {
                                                    t_slot = this;
@@ -37,7 +43,9 @@ void WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) 
     current_->Resume();
 }
 
-bool WorkerSlot::OnWorker() const { return t_slot == this; }
+bool WorkerSlot::OnWorker() const {
+    return t_slot == this;
+}
 
 void WorkerSlot::JoinAll() {
     for (;;) {
@@ -46,16 +54,20 @@ void WorkerSlot::JoinAll() {
             std::lock_guard<std::mutex> lock(mutex_);
             pending = std::move(retired_);
             retired_.clear();
-            if (current_) pending.push_back(std::move(current_));
+            if (current_)
+                pending.push_back(std::move(current_));
         }
-        if (pending.empty()) return;
-        for (auto& thread : pending) thread->Join();
+        if (pending.empty())
+            return;
+        for (auto& thread : pending)
+            thread->Join();
     }
 }
 
 bool ThreadGroup::Spawn(const StopSignal& stop, std::function<void()> function) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stop.Raised()) return false;
+    if (stop.Raised())
+        return false;
     try {
         threads_.emplace_back(std::move(function));
     } catch (const std::system_error&) {
@@ -70,12 +82,14 @@ void ThreadGroup::JoinAllButSelf() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto& thread : threads_) {
-            if (thread.get_id() == std::this_thread::get_id()) continue;
+            if (thread.get_id() == std::this_thread::get_id())
+                continue;
             pending.push_back(std::move(thread));
         }
         std::erase_if(threads_, [](const std::thread& t) { return !t.joinable(); });
     }
-    for (auto& thread : pending) thread.join();
+    for (auto& thread : pending)
+        thread.join();
 }
 
 void ThreadGroup::JoinAll() {
@@ -86,9 +100,11 @@ void ThreadGroup::JoinAll() {
             pending = std::move(threads_);
             threads_.clear();
         }
-        if (pending.empty()) return;
+        if (pending.empty())
+            return;
         for (auto& thread : pending) {
-            if (thread.joinable()) thread.join();
+            if (thread.joinable())
+                thread.join();
         }
     }
 }

@@ -55,7 +55,9 @@ struct ProgressLog {
     }
 };
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 TEST(CurlClient, LengthBoundaryAtOneMebibyte) {
     struct Case {
@@ -122,7 +124,8 @@ TEST(CurlClient, ResumesFromPartialFileAndCountsItsBytes) {
 
     bool resumed = false;
     for (const auto& line : server.Log()) {
-        if (line.rfind("GET /pkg/", 0) != 0) continue;
+        if (line.rfind("GET /pkg/", 0) != 0)
+            continue;
         EXPECT_NE(line.find("bytes=3000000-"), std::string::npos) << line;
         resumed = true;
     }
@@ -131,7 +134,8 @@ TEST(CurlClient, ResumesFromPartialFileAndCountsItsBytes) {
     ASSERT_FALSE(progress.percents.empty());
     EXPECT_GE(progress.percents.front(), 3000000.0 / double(size) * 100.0)
         << "the first report already includes the resumed bytes";
-    for (double p : progress.percents) EXPECT_LE(p, 100.0);
+    for (double p : progress.percents)
+        EXPECT_LE(p, 100.0);
 }
 
 TEST(CurlClient, TransferFailuresKeepThePartialFile) {
@@ -211,7 +215,8 @@ TEST(CurlClient, ResumeOffsetsBeyond2GiB) {
     // A sparse partial file of more than 2^31 bytes: only the tail travels.
     const uint64_t held = 2147483648ull + 1000;
     const uint64_t size = held + 1048576;
-    DistServer server({"--size", std::to_string(size), "--md5", "0123456789abcdef0123456789abcdef"});
+    DistServer server(
+        {"--size", std::to_string(size), "--md5", "0123456789abcdef0123456789abcdef"});
     ASSERT_TRUE(server.Ok());
     TempDir dir;
     {
@@ -234,7 +239,8 @@ TEST(CurlClient, ResumeOffsetsBeyond2GiB) {
     EXPECT_TRUE(tail == PatternBytes(held, tail.size())) << "tail bytes differ";
     bool ranged = false;
     for (const auto& line : server.Log()) {
-        if (line.find("bytes=2147484648-") != std::string::npos) ranged = true;
+        if (line.find("bytes=2147484648-") != std::string::npos)
+            ranged = true;
     }
     EXPECT_TRUE(ranged);
     std::lock_guard<std::mutex> lock(progress.mutex);

@@ -17,12 +17,15 @@ namespace {
 using namespace DownloadTest;
 using namespace std::chrono_literals;
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 std::string Describe(const std::vector<Event>& events) {
     std::string out;
     for (const auto& e : events) {
-        if (e.code == DL_CODE_PROGRESS) continue;
+        if (e.code == DL_CODE_PROGRESS)
+            continue;
         out += std::to_string(e.code) + "(" + std::to_string(e.value) + ") ";
     }
     return out;
@@ -38,7 +41,8 @@ struct Expected {
 void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected) {
     std::vector<Event> finals;
     for (const auto& e : events) {
-        if (e.code != DL_CODE_PROGRESS) finals.push_back(e);
+        if (e.code != DL_CODE_PROGRESS)
+            finals.push_back(e);
     }
     ASSERT_EQ(finals.size(), expected.size()) << "got " << Describe(events);
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -201,7 +205,8 @@ TEST(CurlDownloader, StaleAndRestartedPartialFiles) {
     ASSERT_TRUE(recorder.WaitFinal(60s, 2));
     EXPECT_EQ(recorder.Codes(), (std::vector<int32_t>{1001, 1003, 1001, 1003}));
     int heads = 0;
-    for (const auto& line : server.Log()) heads += line.rfind("HEAD ", 0) == 0;
+    for (const auto& line : server.Log())
+        heads += line.rfind("HEAD ", 0) == 0;
     EXPECT_EQ(heads, 3) << "one probe (a redirect chain of three addresses) for both attempts";
 }
 
@@ -217,7 +222,7 @@ TEST(DownloaderFactory, TypeSelectsTheVariant) {
         const char* variant = dynamic_cast<CCurlDownloader*>(downloader.get())     ? "curl"
                               : dynamic_cast<CWinDownloader*>(downloader.get())    ? "win"
                               : dynamic_cast<CMTCurlDownloader*>(downloader.get()) ? "mt"
-                                                                                    : "none";
+                                                                                   : "none";
         EXPECT_STREQ(variant, c.variant);
     }
 }

@@ -25,16 +25,19 @@ struct ToolRun {
 ToolRun Fetch(const std::string& env, const std::string& args) {
     const char* bin = std::getenv("GLYPHORA_BIN");
     const std::string command = env + " GLYPHORA_TRACE=off timeout 60 " +
-                                std::string(bin ? bin : "build/bin") + "/glyphora-fetch " +
-                                args + " 2>/dev/null";
+                                std::string(bin ? bin : "build/bin") + "/glyphora-fetch " + args +
+                                " 2>/dev/null";
     ToolRun run{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
+    if (!pipe)
+        return run;
     char line[4096];
     while (std::fgets(line, sizeof line, pipe)) {
         std::string text(line);
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (text.rfind("1002 ", 0) != 0) run.lines.push_back(text);
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        if (text.rfind("1002 ", 0) != 0)
+            run.lines.push_back(text);
     }
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -19,12 +19,15 @@ namespace {
 using namespace DownloadTest;
 using namespace std::chrono_literals;
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 std::string Describe(const std::vector<Event>& events) {
     std::string out;
     for (const auto& e : events) {
-        if (e.code == DL_CODE_PROGRESS) continue;
+        if (e.code == DL_CODE_PROGRESS)
+            continue;
         out += std::to_string(e.code) + "(" + std::to_string(e.value) + ") ";
     }
     return out;
@@ -39,7 +42,8 @@ struct Expected {
 void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected) {
     std::vector<Event> finals;
     for (const auto& e : events) {
-        if (e.code != DL_CODE_PROGRESS) finals.push_back(e);
+        if (e.code != DL_CODE_PROGRESS)
+            finals.push_back(e);
     }
     ASSERT_EQ(finals.size(), expected.size()) << "got " << Describe(events);
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -54,7 +58,8 @@ void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected
 std::vector<std::string> Ranges(const DistServer& server) {
     std::vector<std::string> ranges;
     for (const auto& line : server.Log()) {
-        if (line.rfind("GET ", 0) != 0) continue;
+        if (line.rfind("GET ", 0) != 0)
+            continue;
         const size_t at = line.find(" bytes=");
         ranges.push_back(at == std::string::npos ? "" : line.substr(at + 7));
     }
@@ -117,7 +122,8 @@ TEST(MtCurlDownloader, RangesRequestedForOneAndTwoParts) {
         // Progress: fractions in steps of at least one point, never above 1.
         double last = 0;
         for (const auto& e : recorder.Events()) {
-            if (e.code != DL_CODE_PROGRESS) continue;
+            if (e.code != DL_CODE_PROGRESS)
+                continue;
             EXPECT_GE(e.value - last, 0.01 - 1e-12);
             EXPECT_LE(e.value, 1.0);
             last = e.value;
@@ -133,9 +139,13 @@ TEST(MtCurlDownloader, EventSequences) {
         std::vector<Expected> events;
         bool fileMatches;
     } cases[] = {
-        {"no digest segment: reason, then success", "3000000", "/fault/digest=none/software/259",
-         {{1001, 1, L""}, {1006, 0, kNoDigest}, {1003, 0, L"LibCurl"}}, true},
-        {"wrong digest: reason, retry; again: reason, fail", "3000000",
+        {"no digest segment: reason, then success",
+         "3000000",
+         "/fault/digest=none/software/259",
+         {{1001, 1, L""}, {1006, 0, kNoDigest}, {1003, 0, L"LibCurl"}},
+         true},
+        {"wrong digest: reason, retry; again: reason, fail",
+         "3000000",
          "/fault/digest=wrong/software/259",
          {{1001, 1, L""},
           {1006, 0, kMismatch},
@@ -144,7 +154,9 @@ TEST(MtCurlDownloader, EventSequences) {
           {1006, 0, kMismatch},
           {1004, 0, L"LibCurl"}},
          false},
-        {"upper-case digest is a mismatch", "3000000", "/fault/digest=upper/software/259",
+        {"upper-case digest is a mismatch",
+         "3000000",
+         "/fault/digest=upper/software/259",
          {{1001, 1, L""},
           {1006, 0, kMismatch},
           {1005, 0, L"LibCurl"},
@@ -152,29 +164,46 @@ TEST(MtCurlDownloader, EventSequences) {
           {1006, 0, kMismatch},
           {1004, 0, L"LibCurl"}},
          false},
-        {"255-byte source: fail without restart", "255", "/software/259",
-         {{1001, 1, L""}, {1004, 0, L"LibCurl"}}, false},
-        {"404 on the probe: fail without restart", "3000000", "/fault/status=404/software/259",
-         {{1001, 1, L""}, {1004, 0, L"LibCurl"}}, false},
-        {"parts answered 500: retry, then fail, with the part's status", "3000000",
+        {"255-byte source: fail without restart",
+         "255",
+         "/software/259",
+         {{1001, 1, L""}, {1004, 0, L"LibCurl"}},
+         false},
+        {"404 on the probe: fail without restart",
+         "3000000",
+         "/fault/status=404/software/259",
+         {{1001, 1, L""}, {1004, 0, L"LibCurl"}},
+         false},
+        {"parts answered 500: retry, then fail, with the part's status",
+         "3000000",
          "/fault/get-status=500/software/259",
-         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1004, 22, L"LibCurl"}}, false},
+         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1004, 22, L"LibCurl"}},
+         false},
         // The excess is cut off (write error 23); the part's retries then ask for an empty
         // range (416, result 22). The complete part file survives into the restart, which
         // merges it without a request.
-        {"server sends more than the range", "3000000", "/fault/overrun=100/software/259",
-         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}}, true},
+        {"server sends more than the range",
+         "3000000",
+         "/fault/overrun=100/software/259",
+         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}},
+         true},
         // Part 0 receives the whole file from byte 0 and keeps its range (then as above);
         // part 1 must not append the file's first bytes after its offset: result 33.
-        {"ranges refused, two parts: the later part fails", "21000000",
+        {"ranges refused, two parts: the later part fails",
+         "21000000",
          "/fault/no-ranges=1/software/259",
-         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1004, 33, L"LibCurl"}}, false},
-        {"ranges refused, one part: the whole file is the range", "3000000",
+         {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1004, 33, L"LibCurl"}},
+         false},
+        {"ranges refused, one part: the whole file is the range",
+         "3000000",
          "/fault/no-ranges=1/software/259",
-         {{1001, 1, L""}, {1003, 0, L"LibCurl"}}, true},
-        {"connections cut mid-way: recovered within the part budgets", "21000000",
+         {{1001, 1, L""}, {1003, 0, L"LibCurl"}},
+         true},
+        {"connections cut mid-way: recovered within the part budgets",
+         "21000000",
          "/fault/cut=3000000/software/259",
-         {{1001, 1, L""}, {1003, 0, L"LibCurl"}}, true},
+         {{1001, 1, L""}, {1003, 0, L"LibCurl"}},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,9 +233,10 @@ TEST(MtCurlDownloader, CompletePartIsKeptAcrossTheRestartAndNotFetchedAgain) {
     TempDir dir;
     FakePacing fake;
     Recorder recorder;
-    CMTCurlDownloader downloader(recorder.Callback(),
-                                 Wide(server.Url("/fault/fail-from=10500000,fail-times=7/software/259")),
-                                 dir.WFile("pkg.bin"), fake.pacing);
+    CMTCurlDownloader downloader(
+        recorder.Callback(),
+        Wide(server.Url("/fault/fail-from=10500000,fail-times=7/software/259")),
+        dir.WFile("pkg.bin"), fake.pacing);
     recorder.restart = [&downloader] { downloader.Start(); };
     downloader.Start();
     ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
@@ -229,12 +259,12 @@ TEST(MtCurlDownloader, WriteCallbackNeverPassesTheRangesLastByte) {
         size_t block;
         size_t written;  // returned and appended
     } cases[] = {
-        {0, 99, 50, 50},     // inside the range
-        {0, 99, 100, 100},   // ends exactly on the last byte
-        {0, 99, 99, 99},     // ends one byte before it ...
-        {99, 99, 1, 1},      // ... and the next block carries that byte
-        {50, 99, 80, 50},    // runs past the range: cut, so the transfer fails
-        {100, 99, 10, 0},    // range already complete
+        {0, 99, 50, 50},    // inside the range
+        {0, 99, 100, 100},  // ends exactly on the last byte
+        {0, 99, 99, 99},    // ends one byte before it ...
+        {99, 99, 1, 1},     // ... and the next block carries that byte
+        {50, 99, 80, 50},   // runs past the range: cut, so the transfer fails
+        {100, 99, 10, 0},   // range already complete
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.next) + ".." + std::to_string(c.last) + " block " +
@@ -307,7 +337,8 @@ TEST(MtCurlDownloader, DestructionStopsStalledPartsPromptly) {
     const auto began = std::chrono::steady_clock::now();
     downloader.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
-    for (const auto& e : recorder.Events()) EXPECT_NE(e.code, DL_CODE_FAIL);
+    for (const auto& e : recorder.Events())
+        EXPECT_NE(e.code, DL_CODE_FAIL);
     EXPECT_FALSE(Exists(dir.File("pkg.bin")));
 }
 

@@ -50,7 +50,8 @@ DistServer::DistServer(const std::vector<std::string>& args) {
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& arg : all) argv.push_back(arg.data());
+    for (auto& arg : all)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     int fds[2];
@@ -79,25 +80,31 @@ DistServer::DistServer(const std::vector<std::string>& args) {
     auto complete = [&] {
         return output.find("\nsize ") != std::string::npos &&
                output.find('\n', output.find("\nsize ") + 1) != std::string::npos &&
-               (!tls || (output.find("\ncertificate ") != std::string::npos &&
-                         output.back() == '\n'));
+               (!tls ||
+                (output.find("\ncertificate ") != std::string::npos && output.back() == '\n'));
     };
     while (!complete() && std::chrono::steady_clock::now() < deadline) {
         pollfd p{stdout_, POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0) continue;
+        if (::poll(&p, 1, 200) <= 0)
+            continue;
         char buffer[4096];
         const ssize_t n = ::read(stdout_, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         output.append(buffer, size_t(n));
     }
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.rfind("listening on ", 0) == 0) base_ = line.substr(13);
-        if (line.rfind("md5 ", 0) == 0) md5_ = line.substr(4);
-        if (line.rfind("certificate ", 0) == 0) certificate_ = line.substr(12);
+        if (line.rfind("listening on ", 0) == 0)
+            base_ = line.substr(13);
+        if (line.rfind("md5 ", 0) == 0)
+            md5_ = line.substr(4);
+        if (line.rfind("certificate ", 0) == 0)
+            certificate_ = line.substr(12);
     }
-    if (!complete()) ADD_FAILURE() << "server did not start; output: " << output;
+    if (!complete())
+        ADD_FAILURE() << "server did not start; output: " << output;
 }
 
 DistServer::~DistServer() {
@@ -107,45 +114,52 @@ DistServer::~DistServer() {
         bool ended = false;
         for (int i = 0; i < 100 && !ended; ++i) {  // at most 5 s
             ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
-            if (!ended) ::usleep(50000);
+            if (!ended)
+                ::usleep(50000);
         }
         if (!ended) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, &status, 0);
         }
     }
-    if (stdout_ >= 0) ::close(stdout_);
+    if (stdout_ >= 0)
+        ::close(stdout_);
 }
 
 std::vector<std::string> DistServer::Log() const {
     std::string body;
     CURL* handle = curl_easy_init();
-    if (!handle) return {};
+    if (!handle)
+        return {};
     const std::string url = Url("/_log");
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Append);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, 10L);
-    if (!certificate_.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, certificate_.c_str());
+    if (!certificate_.empty())
+        curl_easy_setopt(handle, CURLOPT_CAINFO, certificate_.c_str());
     const CURLcode rc = curl_easy_perform(handle);
     curl_easy_cleanup(handle);
     EXPECT_EQ(rc, CURLE_OK) << "cannot read the server's request log";
     std::vector<std::string> lines;
     std::istringstream in(body);
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     return lines;
 }
 
 TempDir::TempDir() {
     std::string pattern = std::filesystem::temp_directory_path() / "glyphora-dl-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
+    if (::mkdtemp(pattern.data()))
+        path_ = pattern;
     EXPECT_FALSE(path_.empty()) << "mkdtemp failed";
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ignored);
 }
 
 std::wstring TempDir::WFile(const std::string& name) const {
@@ -159,7 +173,8 @@ InstallCallback Recorder::Callback() {
             events_.push_back({code, value, text ? text : L""});
         }
         changed_.notify_all();
-        if (code == DL_CODE_RETRY && restart) restart();
+        if (code == DL_CODE_RETRY && restart)
+            restart();
     };
 }
 
@@ -168,7 +183,8 @@ bool Recorder::WaitFinal(std::chrono::milliseconds limit, int count) {
     return changed_.wait_for(lock, limit, [&] {
         int finals = 0;
         for (const auto& e : events_) {
-            if (e.code == DL_CODE_SUCCESS || e.code == DL_CODE_FAIL) ++finals;
+            if (e.code == DL_CODE_SUCCESS || e.code == DL_CODE_FAIL)
+                ++finals;
         }
         return finals >= count;
     });
@@ -178,7 +194,8 @@ bool Recorder::WaitFor(int32_t code, std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, limit, [&] {
         for (const auto& e : events_) {
-            if (e.code == code) return true;
+            if (e.code == code)
+                return true;
         }
         return false;
     });
@@ -192,7 +209,8 @@ std::vector<Event> Recorder::Events() const {
 std::vector<int32_t> Recorder::Codes() const {
     std::vector<int32_t> codes;
     for (const auto& e : Events()) {
-        if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
+        if (e.code != DL_CODE_PROGRESS)
+            codes.push_back(e.code);
     }
     return codes;
 }
@@ -231,6 +249,8 @@ int64_t FileSize(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
 }
 
-bool Exists(const std::string& path) { return FileSize(path) >= 0; }
+bool Exists(const std::string& path) {
+    return FileSize(path) >= 0;
+}
 
 }  // namespace DownloadTest

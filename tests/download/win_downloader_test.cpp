@@ -20,7 +20,9 @@ using namespace DownloadTest;
 using namespace std::chrono_literals;
 using namespace Download;
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 // A loopback port with nothing listening: bind, read the port back, close.
 int ClosedPort() {
@@ -31,7 +33,8 @@ int ClosedPort() {
     socklen_t length = sizeof address;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
         return 0;
     }
     ::close(fd);
@@ -47,7 +50,8 @@ TEST(WinDownloader, EncodesUrlsLikeTheSystemDownloadExpects) {
         {L"file:///tmp/a b/中文", L"file:///tmp/a b/中文"},
         {L"http://127.0.0.1:8080/software/259", L"http://127.0.0.1:8080/software/259"},
     };
-    for (const Case& c : cases) EXPECT_EQ(CWinDownloader::EncodeUrl(c.in), c.out);
+    for (const Case& c : cases)
+        EXPECT_EQ(CWinDownloader::EncodeUrl(c.in), c.out);
 }
 
 TEST(WinDownloader, BindCallbackSlots) {
@@ -108,12 +112,21 @@ TEST(WinDownloader, EventSequences) {
         size_t pauses;
     } cases[] = {
         {"healthy", server.Url("/software/259"), {{1001, 1}, {1003, 0}}, L"URLDownloadToFile", 0},
-        {"404", server.Url("/fault/status=404/software/259"), {{1001, 1}, {1004, notFound}},
-         L"URLDownloadToFile", 3},
-        {"500", server.Url("/fault/status=500/software/259"), {{1001, 1}, {1004, failure}},
-         L"URLDownloadToFile", 3},
-        {"unreachable", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/software/259",
-         {{1001, 1}, {1004, notFound}}, L"URLDownloadToFile", 3},
+        {"404",
+         server.Url("/fault/status=404/software/259"),
+         {{1001, 1}, {1004, notFound}},
+         L"URLDownloadToFile",
+         3},
+        {"500",
+         server.Url("/fault/status=500/software/259"),
+         {{1001, 1}, {1004, failure}},
+         L"URLDownloadToFile",
+         3},
+        {"unreachable",
+         "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/software/259",
+         {{1001, 1}, {1004, notFound}},
+         L"URLDownloadToFile",
+         3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -190,7 +203,8 @@ TEST(WinDownloader, DestructionCancelsAStalledDownloadPromptly) {
     const auto began = std::chrono::steady_clock::now();
     downloader.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
-    for (const auto& e : recorder.Events()) EXPECT_NE(e.code, DL_CODE_FAIL);
+    for (const auto& e : recorder.Events())
+        EXPECT_NE(e.code, DL_CODE_FAIL);
     EXPECT_FALSE(Exists(dir.File("pkg.bin")));
     EXPECT_FALSE(Exists(dir.File("pkg.bin.~dl")));
 }
@@ -200,7 +214,8 @@ class CancelAfterData : public CWinDownloader::CBindCallback {
 public:
     HRESULT OnProgress(uint32_t progress, uint32_t max, uint32_t status,
                        const wchar_t* text) override {
-        if (max != 0) return E_ABORT;
+        if (max != 0)
+            return E_ABORT;
         return CBindCallback::OnProgress(progress, max, status, text);
     }
 };
@@ -222,8 +237,7 @@ TEST(UrlMoniker, CancelAndLocalFiles) {
     EXPECT_EQ(URLDownloadToFileW(nullptr, (url + L".missing").c_str(), dir.WFile("c").c_str(), 0,
                                  nullptr),
               INET_E_RESOURCE_NOT_FOUND);
-    EXPECT_EQ(URLDownloadToFileW(nullptr, L"", dir.WFile("d").c_str(), 0, nullptr),
-              E_INVALIDARG);
+    EXPECT_EQ(URLDownloadToFileW(nullptr, L"", dir.WFile("d").c_str(), 0, nullptr), E_INVALIDARG);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@ bool ParseInt(const std::string& text, int64_t min, int64_t& out) {
     int64_t value = 0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || value < min) return false;
+    if (ec != std::errc() || ptr != end || value < min)
+        return false;
     out = value;
     return true;
 }
@@ -27,18 +28,28 @@ bool ApplyFault(Faults& faults, const std::string& key, const std::string& value
         field = static_cast<std::remove_reference_t<decltype(field)>>(number);
         return true;
     };
-    if (key == "rate") return needInt(0, faults.rate);
-    if (key == "cut") return needInt(0, faults.cut);
-    if (key == "cut-times") return needInt(0, faults.cutTimes);
-    if (key == "stall") return needInt(0, faults.stall);
-    if (key == "stall-seconds") return needInt(0, faults.stallSeconds);
-    if (key == "overrun") return needInt(0, faults.overrun);
-    if (key == "hops") return needInt(0, faults.hops);
-    if (key == "fail-from") return needInt(0, faults.failFrom);
-    if (key == "fail-times") return needInt(0, faults.failTimes);
+    if (key == "rate")
+        return needInt(0, faults.rate);
+    if (key == "cut")
+        return needInt(0, faults.cut);
+    if (key == "cut-times")
+        return needInt(0, faults.cutTimes);
+    if (key == "stall")
+        return needInt(0, faults.stall);
+    if (key == "stall-seconds")
+        return needInt(0, faults.stallSeconds);
+    if (key == "overrun")
+        return needInt(0, faults.overrun);
+    if (key == "hops")
+        return needInt(0, faults.hops);
+    if (key == "fail-from")
+        return needInt(0, faults.failFrom);
+    if (key == "fail-times")
+        return needInt(0, faults.failTimes);
     if (key == "status" || key == "get-status") {
         int& field = key == "status" ? faults.status : faults.getStatus;
-        if (!needInt(100, field)) return false;
+        if (!needInt(100, field))
+            return false;
         if (field > 599) {
             error = "bad value for " + key + ": '" + value + "'";
             return false;
@@ -72,13 +83,15 @@ bool ApplyFaultList(Faults& faults, const std::string& list, std::string& error)
     size_t start = 0;
     while (start <= list.size()) {
         size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
+        if (end == std::string::npos)
+            end = list.size();
         const std::string item = list.substr(start, end - start);
         if (!item.empty()) {
             const size_t eq = item.find('=');
             const std::string key = item.substr(0, eq);
             const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
-            if (!ApplyFault(faults, key, value, error)) return false;
+            if (!ApplyFault(faults, key, value, error))
+                return false;
         }
         start = end + 1;
     }

@@ -134,7 +134,8 @@ public:
         size_t done = 0;
         while (done < length) {
             const ssize_t n = ::pread(fd_, out + done, length - done, off_t(offset + done));
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             done += static_cast<size_t>(n);
         }
         std::memset(out + done, 0, length - done);
@@ -194,14 +195,16 @@ public:
         const int hops = faults.hops >= 0 ? faults.hops : config_.hops;
 
         if (rest == config_.entry || rest.rfind(config_.entry + "/", 0) == 0) {
-            if (hops == 0) return ServePackage(req, res, faults, prefix);
+            if (hops == 0)
+                return ServePackage(req, res, faults, prefix);
             return Redirect(res, prefix, hops - 1, faults);
         }
         if (rest.rfind("/hop/", 0) == 0) {
             const int left = std::atoi(rest.c_str() + 5);
             return Redirect(res, prefix, left - 1, faults);
         }
-        if (rest.rfind("/pkg/", 0) == 0) return ServePackage(req, res, faults, prefix);
+        if (rest.rfind("/pkg/", 0) == 0)
+            return ServePackage(req, res, faults, prefix);
         res.status = 404;
         res.set_content("not found\n", "text/plain");
     }
@@ -212,7 +215,8 @@ public:
             case DigestMode::kCorrect:
                 break;
             case DigestMode::kUpper:
-                for (char& c : digest) c = static_cast<char>(std::toupper(c));
+                for (char& c : digest)
+                    c = static_cast<char>(std::toupper(c));
                 break;
             case DigestMode::kWrong:
                 digest = Utils::Md5::OfBytes(digest);  // 32 lower-case hex, never the digest
@@ -228,7 +232,8 @@ public:
 private:
     void Record(const httplib::Request& req) {
         std::string line = req.method + " " + req.path;
-        if (req.has_header("Range")) line += " " + req.get_header_value("Range");
+        if (req.has_header("Range"))
+            line += " " + req.get_header_value("Range");
         line += "\n";
         if (config_.verbose) {
             std::fputs(line.c_str(), stdout);
@@ -250,20 +255,25 @@ private:
     // Decides at the start of a response whether this body is cut (cut-times counts per
     // fault prefix, so separate tests on one server do not share a budget).
     int64_t CutFor(const Faults& faults, const std::string& prefix) {
-        if (faults.cut < 0) return -1;
-        if (faults.cutTimes < 0) return faults.cut;
+        if (faults.cut < 0)
+            return -1;
+        if (faults.cutTimes < 0)
+            return faults.cut;
         std::lock_guard<std::mutex> lock(mutex_);
         int64_t& used = cutsUsed_[prefix];
-        if (used >= faults.cutTimes) return -1;
+        if (used >= faults.cutTimes)
+            return -1;
         ++used;
         return faults.cut;
     }
 
     bool TakeFailure(const Faults& faults, const std::string& prefix) {
-        if (faults.failTimes < 0) return true;
+        if (faults.failTimes < 0)
+            return true;
         std::lock_guard<std::mutex> lock(mutex_);
         int64_t& used = failuresUsed_[prefix];
-        if (used >= faults.failTimes) return false;
+        if (used >= faults.failTimes)
+            return false;
         ++used;
         return true;
     }
@@ -272,10 +282,12 @@ private:
                       const std::string& prefix) {
         const uint64_t size = package_.Size();
         int status = faults.status;
-        if (status == 0 && faults.getStatus != 0 && req.method == "GET") status = faults.getStatus;
+        if (status == 0 && faults.getStatus != 0 && req.method == "GET")
+            status = faults.getStatus;
         if (status != 0) {
             res.status = status;
-            if (status == 416) res.set_header("Content-Range", "bytes */" + std::to_string(size));
+            if (status == 416)
+                res.set_header("Content-Range", "bytes */" + std::to_string(size));
             res.set_content("fault\n", "text/plain");
             return;
         }
@@ -347,7 +359,8 @@ private:
         }
         const std::string spec = header.substr(6);
         const size_t dash = spec.find('-');
-        if (dash == std::string::npos) return RangeKind::kIgnore;
+        if (dash == std::string::npos)
+            return RangeKind::kIgnore;
         const std::string a = spec.substr(0, dash), b = spec.substr(dash + 1);
         auto number = [](const std::string& text, uint64_t& out) {
             if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
@@ -359,20 +372,25 @@ private:
         };
         if (a.empty()) {  // suffix: the last n bytes
             uint64_t n = 0;
-            if (!number(b, n)) return RangeKind::kIgnore;
-            if (n == 0 || size == 0) return RangeKind::kUnsatisfiable;
+            if (!number(b, n))
+                return RangeKind::kIgnore;
+            if (n == 0 || size == 0)
+                return RangeKind::kUnsatisfiable;
             first = n >= size ? 0 : size - n;
             last = size - 1;
             return RangeKind::kRange;
         }
-        if (!number(a, first)) return RangeKind::kIgnore;
+        if (!number(a, first))
+            return RangeKind::kIgnore;
         if (b.empty()) {
             last = size - 1;
         } else if (!number(b, last) || last < first) {
             return RangeKind::kIgnore;
         }
-        if (first >= size) return RangeKind::kUnsatisfiable;
-        if (last >= size) last = size - 1;
+        if (first >= size)
+            return RangeKind::kUnsatisfiable;
+        if (last >= size)
+            last = size - 1;
         return RangeKind::kRange;
     }
 
@@ -390,9 +408,11 @@ private:
             }
             return false;
         }
-        if (faults.stall >= 0) chunk = std::min<size_t>(chunk, size_t(faults.stall - at));
+        if (faults.stall >= 0)
+            chunk = std::min<size_t>(chunk, size_t(faults.stall - at));
         if (body.cut >= 0) {
-            if (at >= body.cut) return false;  // closes the connection mid-body
+            if (at >= body.cut)
+                return false;  // closes the connection mid-body
             chunk = std::min<size_t>(chunk, size_t(body.cut - at));
         }
         if (faults.rate > 0) {
@@ -403,7 +423,8 @@ private:
                 body.begin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(due));
             std::this_thread::sleep_until(dueTime);
-            if (g_stopping.load()) return false;
+            if (g_stopping.load())
+                return false;
         }
         thread_local std::vector<char> buffer(kChunk);
         package.Read(start + offset, buffer.data(), chunk);
@@ -421,16 +442,32 @@ private:
 // ---------------------------------------------------------------------------------------
 bool MakeSelfSigned(std::string& dir, std::string& cert, std::string& key) {
     std::string pattern = std::filesystem::temp_directory_path() / "glyphora-distserver-XXXXXX";
-    if (!::mkdtemp(pattern.data())) return false;
+    if (!::mkdtemp(pattern.data()))
+        return false;
     dir = pattern;
     cert = dir + "/cert.pem";
     key = dir + "/key.pem";
-    std::vector<std::string> args = {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                     "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key,
-                                     "-out", cert, "-days", "30", "-subj", "/CN=127.0.0.1",
-                                     "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"};
+    std::vector<std::string> args = {"openssl",
+                                     "req",
+                                     "-x509",
+                                     "-newkey",
+                                     "ec",
+                                     "-pkeyopt",
+                                     "ec_paramgen_curve:prime256v1",
+                                     "-nodes",
+                                     "-keyout",
+                                     key,
+                                     "-out",
+                                     cert,
+                                     "-days",
+                                     "30",
+                                     "-subj",
+                                     "/CN=127.0.0.1",
+                                     "-addext",
+                                     "subjectAltName=IP:127.0.0.1,DNS:localhost"};
     std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
+    for (auto& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -439,7 +476,8 @@ bool MakeSelfSigned(std::string& dir, std::string& cert, std::string& key) {
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, "openssl", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
+    if (rc != 0)
+        return false;
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return false;
@@ -460,7 +498,8 @@ bool ParseArgs(int argc, char** argv, Config& config, std::string& error) {
         };
         auto number = [&](uint64_t& out) {
             const char* text = value();
-            if (!text) return false;
+            if (!text)
+                return false;
             char* end = nullptr;
             errno = 0;
             const unsigned long long n = std::strtoull(text, &end, 10);
@@ -476,19 +515,23 @@ bool ParseArgs(int argc, char** argv, Config& config, std::string& error) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (arg == "--port") {
-            if (!number(n) || n > 65535) return error.empty() ? (error = "bad port", false) : false;
+            if (!number(n) || n > 65535)
+                return error.empty() ? (error = "bad port", false) : false;
             config.port = int(n);
         } else if (arg == "--file") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             config.file = v;
         } else if (arg == "--size") {
-            if (!number(config.size)) return false;
+            if (!number(config.size))
+                return false;
             sizeGiven = true;
         } else if (arg == "--name" || arg == "--entry" || arg == "--cert" || arg == "--key" ||
                    arg == "--md5") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             std::string& field = arg == "--name"    ? config.name
                                  : arg == "--entry" ? config.entry
                                  : arg == "--cert"  ? config.cert
@@ -496,7 +539,8 @@ bool ParseArgs(int argc, char** argv, Config& config, std::string& error) {
                                                     : config.md5;
             field = v;
         } else if (arg == "--hops") {
-            if (!number(n) || n > 50) return error.empty() ? (error = "bad hops", false) : false;
+            if (!number(n) || n > 50)
+                return error.empty() ? (error = "bad hops", false) : false;
             config.hops = int(n);
         } else if (arg == "--https") {
             config.https = true;
@@ -506,9 +550,11 @@ bool ParseArgs(int argc, char** argv, Config& config, std::string& error) {
             config.faults.noRanges = true;
         } else if (arg.rfind("--", 0) == 0) {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             if (!DistServer::ApplyFault(config.faults, arg.substr(2), v, error)) {
-                if (error.rfind("unknown fault", 0) == 0) error = "unknown option " + arg;
+                if (error.rfind("unknown fault", 0) == 0)
+                    error = "unknown option " + arg;
                 return false;
             }
         } else {
@@ -600,22 +646,22 @@ int main(int argc, char** argv) {
         service.Handle(req, res);
     });
 
-    const int port = config.port == 0 ? server->bind_to_any_port("127.0.0.1")
-                                      : (server->bind_to_port("127.0.0.1", config.port)
-                                             ? config.port
-                                             : -1);
+    const int port = config.port == 0
+                         ? server->bind_to_any_port("127.0.0.1")
+                         : (server->bind_to_port("127.0.0.1", config.port) ? config.port : -1);
     if (port <= 0) {
         std::fprintf(stderr, "glyphora-distserver: cannot listen on 127.0.0.1:%d\n", config.port);
         return 1;
     }
-    const std::string base = std::string(tls ? "https" : "http") + "://127.0.0.1:" +
-                             std::to_string(port);
+    const std::string base =
+        std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port);
     std::printf("listening on %s\n", base.c_str());
     std::printf("download %s%s\n", base.c_str(), config.entry.c_str());
     std::printf("final %s%s\n", base.c_str(), service.FinalPath(config.faults, "").c_str());
     std::printf("md5 %s\n", package.Md5().c_str());
     std::printf("size %llu\n", static_cast<unsigned long long>(package.Size()));
-    if (tls) std::printf("certificate %s\n", config.cert.c_str());
+    if (tls)
+        std::printf("certificate %s\n", config.cert.c_str());
     std::fflush(stdout);
 
     std::thread stopper([&server, signals] {
@@ -631,6 +677,7 @@ int main(int argc, char** argv) {
         pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
     }
-    if (!certDir.empty()) std::filesystem::remove_all(certDir);
+    if (!certDir.empty())
+        std::filesystem::remove_all(certDir);
     return 0;
 }

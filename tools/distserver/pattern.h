@@ -21,10 +21,12 @@ inline void FillPattern(uint64_t offset, char* out, size_t length) {
     while (length > 0) {
         const uint64_t word = PatternWord(offset / 8);
         unsigned char bytes[8];
-        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(word >> (8 * i));
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<unsigned char>(word >> (8 * i));
         const size_t skip = offset % 8;
         size_t take = 8 - skip;
-        if (take > length) take = length;
+        if (take > length)
+            take = length;
         std::memcpy(out, bytes + skip, take);
         out += take;
         offset += take;

@@ -85,8 +85,7 @@ int main(int argc, char** argv) {
                 timeout = std::strtod(text, &end);
             }
             if (!*text || *end || timeout < 0) {
-                std::fprintf(stderr, "glyphora-fetch: bad value for %s: '%s'\n", arg.c_str(),
-                             text);
+                std::fprintf(stderr, "glyphora-fetch: bad value for %s: '%s'\n", arg.c_str(), text);
                 return 2;
             }
         } else if (arg == "--no-progress") {
@@ -130,8 +129,7 @@ int main(int argc, char** argv) {
             outcome.done.notify_all();
         }
     };
-    downloader = CreateDownloader(type, callback,
-                                  Utils::ToWide(url, Utils::kCodePageSystem),
+    downloader = CreateDownloader(type, callback, Utils::ToWide(url, Utils::kCodePageSystem),
                                   Utils::ToWide(path, Utils::kCodePageSystem));
     downloader->Start();
 
