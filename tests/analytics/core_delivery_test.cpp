@@ -116,6 +116,18 @@ TEST_F(CoreDelivery, CertificateIsVerified) {
     }
 }
 
+TEST_F(CoreDelivery, SlowCollectorHitsTheTransferLimit) {
+    // The answer would come after 3.5 s; the client gives up at its 3 s limit.
+    Collector collector({"--delay-ms", "3500"});
+    ASSERT_TRUE(collector.ok());
+    ScopedEnv ca("CURL_CA_BUNDLE", collector.cert().c_str());
+    std::string body;
+    ASSERT_TRUE(BuildBatchBody("[]", body));
+    HttpResponse r = HttpPostClient().post(collector.url(), body);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_NE(r.body.find("Timeout"), std::string::npos) << r.body;
+}
+
 TEST_F(CoreDelivery, FailedSendKeepsRecordsForLaterFlush) {
     struct Case {
         const char* name;
