@@ -17,15 +17,23 @@
 //   --png OUT     render headless (no display needed) into OUT and exit; --shadow adds the
 //                 window's drop shadow around it
 //   --list        print the package's entries and exit
+//   --first-frame show the window, draw its first frame, print the milliseconds from the
+//                 start of main and from the process's start to that frame, and exit
+//                 (benchmarks; headless unless GLYPHORA_UI_BACKEND or a display says else)
 //
 // Without --png the window opens on the display (headless when there is none, which then
 // only makes sense with --png). In the window, keys 0-3 switch the main window's pages,
 // and the back and custom-install buttons switch pages as in the installer.
 #include <cairo.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -54,7 +62,38 @@ struct Options {
     std::string png;
     bool shadow = false;
     bool list = false;
+    bool firstFrame = false;
 };
+
+// Milliseconds since the process started (from /proc/self/stat, clock-tick resolution),
+// or -1 when unknown.
+double MsSinceProcessStart() {
+    FILE* f = std::fopen("/proc/self/stat", "r");
+    if (f == nullptr) {
+        return -1;
+    }
+    char buffer[1024];
+    const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+    buffer[n] = 0;
+    // Field 22 (starttime) counts from after the ")" that ends the command name.
+    const char* p = std::strrchr(buffer, ')');
+    if (p == nullptr) {
+        return -1;
+    }
+    unsigned long long start = 0;
+    int field = 2;
+    for (const char* q = p + 1; *q != 0; ++q) {
+        if (*q == ' ' && ++field == 22) {
+            start = std::strtoull(q + 1, nullptr, 10);
+            break;
+        }
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return (now.tv_sec + now.tv_nsec / 1e9 - start / ticks) * 1000.0;
+}
 
 std::wstring Wide(const char* s) {
     return Utils::ToWide(s, Utils::kCodePageSystem);
@@ -195,14 +234,14 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: glyphora-skinview [--package FILE.7z | --folder DIR] [--skin NAME]\n"
                  "         [--page N] [--progress P] [--dir PATH] [--text T] [--caption C]\n"
-                 "         [--frame N]"
-                 " [--png OUT.png [--shadow]] [--list]\n");
+                 "         [--frame N] [--png OUT.png [--shadow]] [--list] [--first-frame]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto mainEntered = std::chrono::steady_clock::now();
     std::setlocale(LC_ALL, "");
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -230,6 +269,8 @@ int main(int argc, char** argv) {
             options.png = argv[++i];
         } else if (arg == "--shadow") {
             options.shadow = true;
+        } else if (arg == "--first-frame") {
+            options.firstFrame = true;
         } else if (arg == "--list") {
             options.list = true;
         } else {
@@ -298,6 +339,18 @@ int main(int argc, char** argv) {
         window.ShowPage(options.page);
     }
     window.CenterWindow();
+    if (options.firstFrame) {
+        window.ShowWindow(true);
+        window.Render();
+        const double fromMain = std::chrono::duration<double, std::milli>(
+                                    std::chrono::steady_clock::now() - mainEntered)
+                                    .count();
+        std::printf(
+            "first frame: %.1f ms after main, %.0f ms after process start (%s, %llu frames)\n",
+            fromMain, MsSinceProcessStart(), runtime.IsHeadless() ? "headless" : "display",
+            static_cast<unsigned long long>(window.FramesRendered()));
+        return window.FramesRendered() > 0 ? 0 : 1;
+    }
     if (headless) {
         Ui::TestDriver driver(window);
         driver.Pump();
