@@ -7,7 +7,8 @@
 AccountState CurrentAccountState() {
     AccountState state;
     std::wstring consoleUser;
-    if (!Utils::GetConsoleUserName(&consoleUser)) consoleUser.clear();
+    if (!Utils::GetConsoleUserName(&consoleUser))
+        consoleUser.clear();
     state.consoleUserIsAdmin = Utils::IsAdminAccount(consoleUser);
     state.processIsElevated = Utils::IsRunAsAdmin();
     return state;

@@ -39,7 +39,8 @@ void DeleteFile(const std::wstring& path) {
 void MakeExecutable(const std::wstring& path) {
     std::string narrow = Narrow(path);
     struct stat info;
-    if (narrow.empty() || ::stat(narrow.c_str(), &info) != 0) return;
+    if (narrow.empty() || ::stat(narrow.c_str(), &info) != 0)
+        return;
     ::chmod(narrow.c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
 }
 
@@ -68,7 +69,8 @@ bool CopyReplacing(const std::wstring& from, const std::wstring& to) {
 
 std::wstring ParentFolder(const std::wstring& path) {
     size_t slash = path.find_last_of(L'/');
-    if (slash == std::wstring::npos) return {};
+    if (slash == std::wstring::npos)
+        return {};
     return path.substr(0, slash);
 }
 
@@ -95,7 +97,8 @@ CDownloadInstaller::~CDownloadInstaller() {
 
 std::wstring CDownloadInstaller::PackagePath(const std::wstring& folder) {
     std::wstring name = std::wstring(L"__Package_") + L"Glyphora" + L".exe";
-    if (!folder.empty() && folder.back() == L'/') return folder + name;
+    if (!folder.empty() && folder.back() == L'/')
+        return folder + name;
     return folder + L"/" + name;
 }
 
@@ -147,7 +150,8 @@ void CDownloadInstaller::Start() {
 void CDownloadInstaller::StartRemoval() {
     std::wstring tempFolder = Utils::GetTempFolder();
     std::wstring copy = tempFolder.empty() ? std::wstring() : tempFolder + kUninstallerCopyName;
-    if (!copy.empty() && CopyReplacing(uninstallerPath_, copy)) MakeExecutable(copy);
+    if (!copy.empty() && CopyReplacing(uninstallerPath_, copy))
+        MakeExecutable(copy);
     std::wstring oldFolder = ParentFolder(uninstallerPath_);
     removalSettled_ = false;
     uninstaller_ = std::make_unique<CUninstallRunner>(
@@ -159,7 +163,8 @@ void CDownloadInstaller::StartRemoval() {
 }
 
 void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar_t* text) {
-    if (owner_) owner_(code, value, text);
+    if (owner_)
+        owner_(code, value, text);
     switch (code) {
         case DL_CODE_START:
             TRACE(L"DL_CODE_START\r\n");
@@ -178,7 +183,8 @@ void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar
             TRACE(L"DL_CODE_FAIL\r\n");
             DeleteFile(packagePath_);
             std::lock_guard<std::mutex> lock(g_lastFailedMutex);
-            if (!g_lastFailedPackage.empty()) DeleteFile(g_lastFailedPackage);
+            if (!g_lastFailedPackage.empty())
+                DeleteFile(g_lastFailedPackage);
             g_lastFailedPackage = packagePath_;
             break;
         }
@@ -192,20 +198,24 @@ void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar
 }
 
 void CDownloadInstaller::OnRemovalEvent(int32_t code, double value, const wchar_t* text) {
-    if (owner_) owner_(code, value, text);
+    if (owner_)
+        owner_(code, value, text);
     if (code >= UNIST_CODE_START && code <= UNIST_CODE_ERROR) {
         TRACE(L"%ls\r\n", InstallEventName(code));
     }
-    if (code != UNIST_CODE_SUCCESS && code != UNIST_CODE_FAIL && code != UNIST_CODE_ERROR) return;
+    if (code != UNIST_CODE_SUCCESS && code != UNIST_CODE_FAIL && code != UNIST_CODE_ERROR)
+        return;
     if (removalSettled_.exchange(true)) {
         TRACE(L"removal already settled; %ls ignored\r\n", InstallEventName(code));
         return;
     }
-    if (code == UNIST_CODE_SUCCESS) downloader_->Start();
+    if (code == UNIST_CODE_SUCCESS)
+        downloader_->Start();
 }
 
 void CDownloadInstaller::OnInstallEvent(int32_t code, double value, const wchar_t* text) {
-    if (owner_) owner_(code, value, text);
+    if (owner_)
+        owner_(code, value, text);
     switch (code) {
         case IST_CODE_START:
             TRACE(L"IST_CODE_START\r\n");

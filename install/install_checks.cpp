@@ -48,7 +48,8 @@ std::vector<std::string> ProcessArgs(const std::string& pidDir) {
             arg.push_back(c);
         }
     }
-    if (!arg.empty()) args.push_back(arg);
+    if (!arg.empty())
+        args.push_back(arg);
     return args;
 }
 
@@ -61,12 +62,15 @@ bool StartsWithShebang(const std::string& path) {
 // Forks twice so the started program belongs to no one (never a zombie of the installer)
 // and runs in its own session. Only async-signal-safe calls happen after the fork.
 bool SpawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty() || argv[0].empty()) return false;
+    if (argv.empty() || argv[0].empty())
+        return false;
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     int status[2];
-    if (::pipe2(status, O_CLOEXEC) != 0) return false;
+    if (::pipe2(status, O_CLOEXEC) != 0)
+        return false;
     pid_t child = ::fork();
     if (child < 0) {
         ::close(status[0]);
@@ -76,7 +80,8 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
     if (child == 0) {
         ::setsid();
         pid_t grandchild = ::fork();
-        if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
+        if (grandchild != 0)
+            ::_exit(grandchild < 0 ? 1 : 0);
         int null = ::open("/dev/null", O_RDWR);
         if (null >= 0) {
             ::dup2(null, 0);
@@ -100,7 +105,8 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
     } while (got < 0 && errno == EINTR);
     ::close(status[0]);
     bool started = WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0 && got == 0;
-    if (!started) TRACE(L"could not start %s: errno=%d\r\n", argv[0].c_str(), error);
+    if (!started)
+        TRACE(L"could not start %s: errno=%d\r\n", argv[0].c_str(), error);
     return started;
 }
 
@@ -108,14 +114,17 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
 
 pid_t FindProcessByName(std::wstring_view name) {
     std::string wanted = Narrow(name);
-    if (wanted.empty()) return 0;
+    if (wanted.empty())
+        return 0;
     DIR* proc = ::opendir("/proc");
-    if (!proc) return 0;
+    if (!proc)
+        return 0;
     pid_t found = 0;
     while (dirent* entry = ::readdir(proc)) {
         char* end = nullptr;
         long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0') continue;
+        if (pid <= 0 || *end != '\0')
+            continue;
         std::string dir = std::string("/proc/") + entry->d_name;
         char target[4096];
         ssize_t length = ::readlink((dir + "/exe").c_str(), target, sizeof target - 1);
@@ -153,12 +162,14 @@ FolderFacts CurrentFolderFacts(const std::wstring& existingInstallDir,
     facts.existingUninstallerExists =
         !uninstaller.empty() && ::access(uninstaller.c_str(), F_OK) == 0;
     std::wstring consoleUser;
-    if (!Utils::GetConsoleUserName(&consoleUser)) consoleUser.clear();
+    if (!Utils::GetConsoleUserName(&consoleUser))
+        consoleUser.clear();
     facts.consoleUserIsAdmin = Utils::IsAdminAccount(consoleUser);
     facts.processIsAdmin = Utils::IsRunAsAdmin();
     if (const char* appData = std::getenv("APPDATA")) {
         std::wstring value = Utils::ToWide(appData, Utils::kCodePageSystem);
-        if (value.size() <= kMaxAppDataChars) facts.appData = value;
+        if (value.size() <= kMaxAppDataChars)
+            facts.appData = value;
     }
     facts.programFilesX86 = Utils::GetSpecialFolder(Utils::SpecialFolder::kProgramFilesX86);
     facts.programFiles = Utils::GetSpecialFolder(Utils::SpecialFolder::kProgramFiles);
@@ -178,28 +189,33 @@ std::wstring DefaultInstallFolder(const FolderFacts& facts) {
 }
 
 std::wstring ChosenInstallFolder(const std::wstring& defaultFolder, const std::wstring& edited) {
-    if (SameFolder(defaultFolder, edited)) return defaultFolder;
+    if (SameFolder(defaultFolder, edited))
+        return defaultFolder;
     return JoinPath(edited, L"Glyphora");
 }
 
 InstallRefusal CheckBeforeInstall(const std::wstring& folder, bool checkNetwork,
                                   const CheckProbes& probes) {
     auto find = probes.findProcess ? probes.findProcess : FindProcessByName;
-    if (find(kUninstallerCopyName) != 0) return InstallRefusal::kUninstallerRunning;
-    if (find(kProductExeName) != 0) return InstallRefusal::kProductRunning;
+    if (find(kUninstallerCopyName) != 0)
+        return InstallRefusal::kUninstallerRunning;
+    if (find(kProductExeName) != 0)
+        return InstallRefusal::kProductRunning;
 
-    bool created = probes.createFolder ? probes.createFolder(folder)
-                                       : Utils::CreateDirectoryTree(folder);
+    bool created =
+        probes.createFolder ? probes.createFolder(folder) : Utils::CreateDirectoryTree(folder);
     if (!created) {
         TRACE(L"folder refused: %ls\r\n", folder.c_str());
         return InstallRefusal::kInvalidFolder;
     }
     uint64_t freeBytes = 0;
     if (probes.freeBytes) {
-        if (!probes.freeBytes(folder, &freeBytes)) freeBytes = 0;
+        if (!probes.freeBytes(folder, &freeBytes))
+            freeBytes = 0;
     } else {
         Utils::HardDiskManager disk;
-        if (disk.CheckFreeSpace(folder)) freeBytes = disk.FreeBytesForUser();
+        if (disk.CheckFreeSpace(folder))
+            freeBytes = disk.FreeBytesForUser();
     }
     double gib = static_cast<double>(freeBytes) / static_cast<double>(Utils::kBytesPerGiB);
     if (gib < 1.0) {
@@ -208,19 +224,26 @@ InstallRefusal CheckBeforeInstall(const std::wstring& folder, bool checkNetwork,
     }
     if (checkNetwork) {
         uint32_t result = probes.checkNetwork ? probes.checkNetwork() : Utils::CheckNetwork();
-        if ((result >> 16) != 0) return InstallRefusal::kPoorNetwork;
+        if ((result >> 16) != 0)
+            return InstallRefusal::kPoorNetwork;
     }
     return InstallRefusal::kNone;
 }
 
 const char* RefusalName(InstallRefusal refusal) {
     switch (refusal) {
-        case InstallRefusal::kNone: return "none";
-        case InstallRefusal::kUninstallerRunning: return "the old version's uninstaller is running";
-        case InstallRefusal::kProductRunning: return "the product is running";
-        case InstallRefusal::kInvalidFolder: return "invalid folder";
-        case InstallRefusal::kLowDiskSpace: return "less than 1 GiB free";
-        case InstallRefusal::kPoorNetwork: return "poor network";
+        case InstallRefusal::kNone:
+            return "none";
+        case InstallRefusal::kUninstallerRunning:
+            return "the old version's uninstaller is running";
+        case InstallRefusal::kProductRunning:
+            return "the product is running";
+        case InstallRefusal::kInvalidFolder:
+            return "invalid folder";
+        case InstallRefusal::kLowDiskSpace:
+            return "less than 1 GiB free";
+        case InstallRefusal::kPoorNetwork:
+            return "poor network";
     }
     return "unknown";
 }
@@ -229,16 +252,22 @@ bool OpenWithDesktop(const std::wstring& target) {
     return SpawnDetached({"xdg-open", Narrow(target)});
 }
 
-bool StartDetached(const std::wstring& program) { return SpawnDetached({Narrow(program)}); }
+bool StartDetached(const std::wstring& program) {
+    return SpawnDetached({Narrow(program)});
+}
 
 bool LaunchProduct(const std::wstring& startUrl, const std::wstring& exePath,
                    const LaunchActions& actions) {
     if (startUrl.size() > 5) {
-        if (actions.openUrl) actions.openUrl(startUrl);
-        else OpenWithDesktop(startUrl);
+        if (actions.openUrl)
+            actions.openUrl(startUrl);
+        else
+            OpenWithDesktop(startUrl);
     }
     std::string exe = Narrow(exePath);
-    if (exe.empty() || ::access(exe.c_str(), F_OK) != 0) return false;
-    if (actions.pumpMessages) actions.pumpMessages();
+    if (exe.empty() || ::access(exe.c_str(), F_OK) != 0)
+        return false;
+    if (actions.pumpMessages)
+        actions.pumpMessages();
     return actions.startProgram ? actions.startProgram(exePath) : StartDetached(exePath);
 }

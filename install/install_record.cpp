@@ -30,26 +30,30 @@ bool FileExists(const std::wstring& path) {
 
 std::wstring Normalised(const std::wstring& path) {
     std::wstring text = std::filesystem::path(path).lexically_normal().wstring();
-    while (text.size() > 1 && text.back() == L'/') text.pop_back();
+    while (text.size() > 1 && text.back() == L'/')
+        text.pop_back();
     return text;
 }
 
 }  // namespace
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() == L'/') return folder + name;
+    if (!folder.empty() && folder.back() == L'/')
+        return folder + name;
     return folder + L"/" + name;
 }
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
+    if (a.empty() || b.empty())
+        return false;
     return Normalised(a) == Normalised(b);
 }
 
 InstallRecord ReadInstallRecord() {
     InstallRecord record;
     uint32_t type = 0;
-    if (!Utils::ReadRegString(kInstallPathValue, &type, &record.folder)) record.folder.clear();
+    if (!Utils::ReadRegString(kInstallPathValue, &type, &record.folder))
+        record.folder.clear();
     if (!Utils::ReadRegString(kUninstallEpValue, &type, &record.uninstallerPath)) {
         record.uninstallerPath.clear();
     }
@@ -60,10 +64,11 @@ InstallRecord ReadInstallRecord() {
 }
 
 bool KeepsOldVersion(const std::wstring& existingFolder, const std::wstring& targetFolder) {
-    if (!SameFolder(existingFolder, targetFolder)) return false;
-    std::wstring value = Utils::ReadProfileString(Narrow(JoinPath(targetFolder, L"set.ini")),
-                                                  L"Uninstall", L"IsOverride", L"true",
-                                                  kIsOverrideChars);
+    if (!SameFolder(existingFolder, targetFolder))
+        return false;
+    std::wstring value =
+        Utils::ReadProfileString(Narrow(JoinPath(targetFolder, L"set.ini")), L"Uninstall",
+                                 L"IsOverride", L"true", kIsOverrideChars);
     return value == L"false";
 }
 
@@ -72,9 +77,8 @@ void WriteInstallRecord(const std::wstring& installedFolder,
     if (!Utils::WriteRegString(kInstallPathValue, installedFolder)) {
         TRACE(L"InstallPath not written: %ls\r\n", installedFolder.c_str());
     }
-    std::wstring entry = reportedEntryPath.empty()
-                             ? JoinPath(installedFolder, kUninstallEntryName)
-                             : reportedEntryPath;
+    std::wstring entry = reportedEntryPath.empty() ? JoinPath(installedFolder, kUninstallEntryName)
+                                                   : reportedEntryPath;
     if (FileExists(entry)) {
         if (!Utils::WriteRegString(kUninstallEpValue, entry)) {
             TRACE(L"UnInstallEp not written: %ls\r\n", entry.c_str());
@@ -91,7 +95,8 @@ std::wstring AnalyticsDataFolder() {
     } else {
         base = Utils::GetSpecialFolder(Utils::SpecialFolder::kCommonDocuments);
     }
-    if (base.empty()) return {};
+    if (base.empty())
+        return {};
     return JoinPath(JoinPath(base, L"OrvanData"), L"Glyphora");
 }
 
@@ -119,11 +124,11 @@ void WriteProductSettings(const std::wstring& installedFolder) {
         localtime_r(&now, &local);
         wchar_t stamp[64];
         std::swprintf(stamp, 64, L"%d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                      local.tm_sec);
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
         ok &= Utils::WriteProfileString(Narrow(analyticsFile), L"Init", L"UpdateTime", stamp);
     } else {
         TRACE(L"analytics data folder unavailable: %ls\r\n", dataFolder.c_str());
     }
-    if (!ok) TRACE(L"some settings of %ls were not written\r\n", installedFolder.c_str());
+    if (!ok)
+        TRACE(L"some settings of %ls were not written\r\n", installedFolder.c_str());
 }

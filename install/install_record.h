@@ -27,8 +27,7 @@ bool KeepsOldVersion(const std::wstring& existingFolder, const std::wstring& tar
 
 /// After a successful installation: "InstallPath" = `installedFolder`; "UnInstallEp" = the
 /// reported entry path (or folder + "/uninst.ep") only when that file exists.
-void WriteInstallRecord(const std::wstring& installedFolder,
-                        const std::wstring& reportedEntryPath);
+void WriteInstallRecord(const std::wstring& installedFolder, const std::wstring& reportedEntryPath);
 
 /// Writes "set.ini" in `installedFolder`: "APPStore" (the running installer's file name),
 /// "AppName", a new "DeviceID", and, when the analytics data folder exists or can be

@@ -1,11 +1,11 @@
 #include "install/output_protocol.h"
 
+#include <locale.h>
 #include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
 #include <cwctype>
-#include <locale.h>
 #include <string>
 
 namespace {
@@ -43,14 +43,17 @@ std::wstring ReadText(std::wstring_view value) {
 
 std::wstring ReadWord(std::wstring_view value) {
     std::wstring_view word = value.substr(0, kMaxValueLength);
-    while (!word.empty() && std::iswspace(word.front())) word.remove_prefix(1);
-    while (!word.empty() && std::iswspace(word.back())) word.remove_suffix(1);
+    while (!word.empty() && std::iswspace(word.front()))
+        word.remove_prefix(1);
+    while (!word.empty() && std::iswspace(word.back()))
+        word.remove_suffix(1);
     return std::wstring(word);
 }
 
 // The value after `key` when `line` starts with it exactly.
 bool Match(std::wstring_view line, std::wstring_view key, std::wstring_view& value) {
-    if (line.substr(0, key.size()) != key) return false;
+    if (line.substr(0, key.size()) != key)
+        return false;
     value = line.substr(key.size());
     return true;
 }
@@ -62,39 +65,60 @@ void ForEachLine(std::wstring_view text, F onLine) {
     for (;;) {
         size_t lf = text.find(L'\n');
         onLine(text.substr(0, lf));
-        if (lf == std::wstring_view::npos) return;
+        if (lf == std::wstring_view::npos)
+            return;
         text.remove_prefix(lf + 1);
     }
 }
 
 void Raise(const InstallCallback& callback, int32_t code, double value,
            const std::wstring& text = std::wstring()) {
-    if (callback) callback(code, value, text.c_str());
+    if (callback)
+        callback(code, value, text.c_str());
 }
 
 }  // namespace
 
 const wchar_t* InstallEventName(int32_t code) {
     switch (code) {
-        case IST_CODE_START: return L"IST_CODE_START";
-        case IST_CODE_PROGRESS: return L"IST_CODE_PROGRESS";
-        case IST_CODE_SUCCESS: return L"IST_CODE_SUCCESS";
-        case IST_CODE_FAIL: return L"IST_CODE_FAIL";
-        case IST_CODE_INSTPATH: return L"IST_CODE_INSTPATH";
-        case IST_CODE_EXEPATH: return L"IST_CODE_EXEPATH";
-        case IST_CODE_UNINSTEXE: return L"IST_CODE_UNINSTEXE";
-        case IST_CODE_UNINSTEP: return L"IST_CODE_UNINSTEP";
-        case IST_CODE_STARTURL: return L"IST_CODE_STARTURL";
-        case IST_CODE_STARTUPSTYLE: return L"IST_CODE_STARTUPSTYLE";
-        case IST_CODE_TOPSHOW: return L"IST_CODE_TOPSHOW";
-        case IST_CODE_FINISHCLOSE: return L"IST_CODE_FINISHCLOSE";
-        case IST_CODE_MESSAGE: return L"IST_CODE_MESSAGE";
-        case UNIST_CODE_START: return L"UNIST_CODE_START";
-        case UNIST_CODE_PROGRESS: return L"UNIST_CODE_PROGRESS";
-        case UNIST_CODE_SUCCESS: return L"UNIST_CODE_SUCCESS";
-        case UNIST_CODE_FAIL: return L"UNIST_CODE_FAIL";
-        case UNIST_CODE_ERROR: return L"UNIST_CODE_ERROR";
-        default: return L"";
+        case IST_CODE_START:
+            return L"IST_CODE_START";
+        case IST_CODE_PROGRESS:
+            return L"IST_CODE_PROGRESS";
+        case IST_CODE_SUCCESS:
+            return L"IST_CODE_SUCCESS";
+        case IST_CODE_FAIL:
+            return L"IST_CODE_FAIL";
+        case IST_CODE_INSTPATH:
+            return L"IST_CODE_INSTPATH";
+        case IST_CODE_EXEPATH:
+            return L"IST_CODE_EXEPATH";
+        case IST_CODE_UNINSTEXE:
+            return L"IST_CODE_UNINSTEXE";
+        case IST_CODE_UNINSTEP:
+            return L"IST_CODE_UNINSTEP";
+        case IST_CODE_STARTURL:
+            return L"IST_CODE_STARTURL";
+        case IST_CODE_STARTUPSTYLE:
+            return L"IST_CODE_STARTUPSTYLE";
+        case IST_CODE_TOPSHOW:
+            return L"IST_CODE_TOPSHOW";
+        case IST_CODE_FINISHCLOSE:
+            return L"IST_CODE_FINISHCLOSE";
+        case IST_CODE_MESSAGE:
+            return L"IST_CODE_MESSAGE";
+        case UNIST_CODE_START:
+            return L"UNIST_CODE_START";
+        case UNIST_CODE_PROGRESS:
+            return L"UNIST_CODE_PROGRESS";
+        case UNIST_CODE_SUCCESS:
+            return L"UNIST_CODE_SUCCESS";
+        case UNIST_CODE_FAIL:
+            return L"UNIST_CODE_FAIL";
+        case UNIST_CODE_ERROR:
+            return L"UNIST_CODE_ERROR";
+        default:
+            return L"";
     }
 }
 
@@ -124,8 +148,7 @@ int ParseUninstallOutput(std::wstring_view text, const InstallCallback& callback
     return result;
 }
 
-int ParsePackageOutput(std::wstring_view text, const InstallCallback& callback,
-                       int32_t& codePage) {
+int ParsePackageOutput(std::wstring_view text, const InstallCallback& callback, int32_t& codePage) {
     int result = kNoFinalState;
     ForEachLine(text, [&](std::wstring_view line) {
         std::wstring_view value;

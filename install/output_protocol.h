@@ -28,5 +28,4 @@ int ParseUninstallOutput(std::wstring_view text, const InstallCallback& callback
 
 /// The same for the package's output, with the package's keys; "Encode=" sets `codePage` to
 /// 65001 for "UTF8", 0 for "ACP", else the word read as a decimal number (0 when it is none).
-int ParsePackageOutput(std::wstring_view text, const InstallCallback& callback,
-                       int32_t& codePage);
+int ParsePackageOutput(std::wstring_view text, const InstallCallback& callback, int32_t& codePage);

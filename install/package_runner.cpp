@@ -9,7 +9,9 @@
 
 namespace {
 
-const wchar_t* Bool(bool value) { return value ? L"true" : L"false"; }
+const wchar_t* Bool(bool value) {
+    return value ? L"true" : L"false";
+}
 
 std::wstring HeadOfLine(const std::wstring& quotedPackage, const PackageSwitches& switches,
                         const std::wstring& instCmd) {
@@ -19,17 +21,18 @@ std::wstring HeadOfLine(const std::wstring& quotedPackage, const PackageSwitches
     line += std::wstring(L" -authorizationact=") + Bool(switches.processIsElevated);
     line += std::wstring(L" -dsc=") + Bool(switches.desktopShortcut);
     line += std::wstring(L" -ssc=") + Bool(switches.quickLaunchShortcut);
-    if (!instCmd.empty()) line += L" " + instCmd;
+    if (!instCmd.empty())
+        line += L" " + instCmd;
     return line;
 }
 
 }  // namespace
 
-std::wstring PackageCommandLine(const std::wstring& quotedPackage,
-                                const PackageSwitches& switches, const std::wstring& instCmd,
-                                const std::wstring& folder) {
+std::wstring PackageCommandLine(const std::wstring& quotedPackage, const PackageSwitches& switches,
+                                const std::wstring& instCmd, const std::wstring& folder) {
     std::wstring line = HeadOfLine(quotedPackage, switches, instCmd);
-    if (!folder.empty()) line += L" -instdir=\"" + folder + L"\" /D=" + folder;
+    if (!folder.empty())
+        line += L" -instdir=\"" + folder + L"\" /D=" + folder;
     return line;
 }
 
@@ -53,7 +56,8 @@ CPackageRunner::CPackageRunner(InstallCallback callback, std::wstring quotedPack
       folder_(std::move(folder)) {}
 
 CPackageRunner::~CPackageRunner() {
-    if (worker_) worker_->Join();
+    if (worker_)
+        worker_->Join();
 }
 
 void CPackageRunner::Start() {
@@ -75,7 +79,8 @@ void CPackageRunner::Start() {
 
 void CPackageRunner::Run() {
     auto raise = [this](int32_t code, double value, const wchar_t* text) {
-        if (callback_) callback_(code, value, text);
+        if (callback_)
+            callback_(code, value, text);
     };
     raise(IST_CODE_START, 0.0, L"");
     raise(IST_CODE_PROGRESS, 0.0, L"");
@@ -99,5 +104,6 @@ void CPackageRunner::Run() {
         [this](const std::wstring& line) { return ParsePackageOutput(line, callback_, codePage_); },
         Utils::PumpVariant::kPackage, pumpPause_);
     child_.reset();
-    if (noFinalState) raise(IST_CODE_SUCCESS, 1.0, L"");
+    if (noFinalState)
+        raise(IST_CODE_SUCCESS, 1.0, L"");
 }

@@ -13,27 +13,25 @@
 
 /// What the package is told besides its folder.
 struct PackageSwitches {
-    bool consoleUserIsAdmin = false;  ///< "-adminact"
-    bool processIsElevated = true;    ///< "-authorizationact"
-    bool desktopShortcut = false;     ///< "-dsc"
-    bool quickLaunchShortcut = false; ///< "-ssc"
+    bool consoleUserIsAdmin = false;   ///< "-adminact"
+    bool processIsElevated = true;     ///< "-authorizationact"
+    bool desktopShortcut = false;      ///< "-dsc"
+    bool quickLaunchShortcut = false;  ///< "-ssc"
 };
 
 /// The package's command line: the quoted package path, " /S -console=show -version=1.0.0",
 /// the four switches, then, when not empty, a blank and `instCmd` verbatim, then, when the
 /// folder is not empty, " -instdir=" with the folder in double quotes and " /D=" with the
 /// folder unquoted as the last item.
-std::wstring PackageCommandLine(const std::wstring& quotedPackage,
-                                const PackageSwitches& switches, const std::wstring& instCmd,
-                                const std::wstring& folder);
+std::wstring PackageCommandLine(const std::wstring& quotedPackage, const PackageSwitches& switches,
+                                const std::wstring& instCmd, const std::wstring& folder);
 
 /// The arguments the package receives for that line: everything up to `instCmd` split with
 /// the command-line rules, then "-instdir=" + folder and "/D=" + folder as one argument
 /// each, whatever blanks the folder holds.
 std::vector<std::wstring> PackageArguments(const std::wstring& quotedPackage,
                                            const PackageSwitches& switches,
-                                           const std::wstring& instCmd,
-                                           const std::wstring& folder);
+                                           const std::wstring& instCmd, const std::wstring& folder);
 
 /// Installs the product: runs the package on its own thread "ABDEF" and raises there
 /// IST_CODE_START 0.0, IST_CODE_PROGRESS 0.0, then the events of its output lines; a

@@ -9,7 +9,8 @@ namespace {
 // Truncation toward zero; a value that is not a number or does not fit gives 0 (a
 // DownloadScale of NaN comes from a malformed switch).
 int Truncate(double value) {
-    if (!std::isfinite(value) || value <= INT_MIN - 1.0 || value >= INT_MAX + 1.0) return 0;
+    if (!std::isfinite(value) || value <= INT_MIN - 1.0 || value >= INT_MAX + 1.0)
+        return 0;
     return static_cast<int>(value);
 }
 

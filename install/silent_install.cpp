@@ -50,7 +50,9 @@ private:
     std::deque<Notice> notices_;
 };
 
-std::string Utf8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+std::string Utf8(const std::wstring& text) {
+    return Utils::ToNarrow(text, Utils::kCodePageUtf8);
+}
 
 // The terminal's progress line: rewritten in place on a terminal, one line per change
 // otherwise (a log file then shows every step).
@@ -58,14 +60,16 @@ class ProgressLine {
 public:
     ProgressLine() : tty_(::isatty(STDOUT_FILENO) == 1) {}
     void Show(int percent) {
-        if (percent == last_) return;
+        if (percent == last_)
+            return;
         last_ = percent;
         std::printf(tty_ ? "\rInstalling: %d%%" : "Installing: %d%%\n", percent);
         std::fflush(stdout);
         open_ = tty_;
     }
     void Say(const std::string& line) {
-        if (open_) std::printf("\n");
+        if (open_)
+            std::printf("\n");
         open_ = false;
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
@@ -80,11 +84,16 @@ private:
 int RefusalExitCode(InstallRefusal refusal) {
     switch (refusal) {
         case InstallRefusal::kUninstallerRunning:
-        case InstallRefusal::kProductRunning: return kSilentProductRunning;
-        case InstallRefusal::kInvalidFolder: return kSilentInvalidFolder;
-        case InstallRefusal::kLowDiskSpace: return kSilentLowDiskSpace;
-        case InstallRefusal::kPoorNetwork: return kSilentPoorNetwork;
-        case InstallRefusal::kNone: break;
+        case InstallRefusal::kProductRunning:
+            return kSilentProductRunning;
+        case InstallRefusal::kInvalidFolder:
+            return kSilentInvalidFolder;
+        case InstallRefusal::kLowDiskSpace:
+            return kSilentLowDiskSpace;
+        case InstallRefusal::kPoorNetwork:
+            return kSilentPoorNetwork;
+        case InstallRefusal::kNone:
+            break;
     }
     return kSilentSuccess;
 }
@@ -123,11 +132,14 @@ int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstrin
         std::error_code ec;
         std::filesystem::path absolute =
             std::filesystem::absolute(std::filesystem::path(folder), ec);
-        if (!ec) folder = absolute.lexically_normal().wstring();
-        while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+        if (!ec)
+            folder = absolute.lexically_normal().wstring();
+        while (folder.size() > 1 && folder.back() == L'/')
+            folder.pop_back();
     }
     ProgressLine progress;
-    if (!existing.folder.empty()) progress.Say("Existing installation: " + Utf8(existing.folder));
+    if (!existing.folder.empty())
+        progress.Say("Existing installation: " + Utf8(existing.folder));
     progress.Say("Installing Lexivo into " + Utf8(folder));
 
     InstallRefusal refusal = CheckBeforeInstall(folder, options.IsCheckNet);
@@ -139,11 +151,9 @@ int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstrin
         KeepsOldVersion(existing.folder, folder) ? std::wstring() : existing.uninstallerPath;
 
     NoticeQueue queue;
-    CDownloadInstaller installer(
-        [&queue](int32_t code, double value, const wchar_t* text) {
-            queue.Post(code, value, text);
-        },
-        L"", L"", L"", true, true, true);
+    CDownloadInstaller installer([&queue](int32_t code, double value,
+                                          const wchar_t* text) { queue.Post(code, value, text); },
+                                 L"", L"", L"", true, true, true);
     installer.Init(options.DownloadUrl, existing.folder, oldUninstaller, folder, true, true,
                    facts.consoleUserIsAdmin, facts.processIsAdmin);
     installer.Start();

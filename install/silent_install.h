@@ -9,15 +9,15 @@
 
 /// Exit codes of a silent run. Stable: codes are only ever appended.
 enum SilentExitCode : int {
-    kSilentSuccess = 0,           ///< installed (or, with "-installdir", into that folder)
-    kSilentAnotherInstance = 1,   ///< another installer holds the single-instance lock
-    kSilentProductRunning = 2,    ///< the product or the old version's uninstaller runs
-    kSilentInvalidFolder = 3,     ///< the target folder cannot be created
-    kSilentLowDiskSpace = 4,      ///< less than 1 GiB free for the target folder
-    kSilentPoorNetwork = 5,       ///< connectivity check failed (IsCheckNet only)
-    kSilentDownloadFailed = 6,    ///< the package could not be downloaded or verified
-    kSilentRemovalFailed = 7,     ///< the old version's uninstaller failed
-    kSilentInstallFailed = 8,     ///< the package reported a failure or did not start
+    kSilentSuccess = 0,          ///< installed (or, with "-installdir", into that folder)
+    kSilentAnotherInstance = 1,  ///< another installer holds the single-instance lock
+    kSilentProductRunning = 2,   ///< the product or the old version's uninstaller runs
+    kSilentInvalidFolder = 3,    ///< the target folder cannot be created
+    kSilentLowDiskSpace = 4,     ///< less than 1 GiB free for the target folder
+    kSilentPoorNetwork = 5,      ///< connectivity check failed (IsCheckNet only)
+    kSilentDownloadFailed = 6,   ///< the package could not be downloaded or verified
+    kSilentRemovalFailed = 7,    ///< the old version's uninstaller failed
+    kSilentInstallFailed = 8,    ///< the package reported a failure or did not start
 };
 
 /// The switch that selects the silent mode, and the target-folder switch.

@@ -11,13 +11,15 @@
 
 namespace {
 
-const wchar_t* Bool(bool value) { return value ? L"true" : L"false"; }
+const wchar_t* Bool(bool value) {
+    return value ? L"true" : L"false";
+}
 
 }  // namespace
 
 std::vector<std::wstring> UninstallArguments(const std::wstring& uninstallerPath,
-                                             const std::wstring& oldFolder,
-                                             bool consoleUserIsAdmin, bool processIsElevated) {
+                                             const std::wstring& oldFolder, bool consoleUserIsAdmin,
+                                             bool processIsElevated) {
     return {uninstallerPath,
             L"/S",
             std::wstring(L"-adminact=") + Bool(consoleUserIsAdmin),
@@ -30,8 +32,7 @@ std::wstring UninstallCommandLine(const std::wstring& uninstallerPath,
                                   const std::wstring& oldFolder, bool consoleUserIsAdmin,
                                   bool processIsElevated) {
     return L"\"" + uninstallerPath + L"\" /S -adminact=" + Bool(consoleUserIsAdmin) +
-           L" -authorizationact=" + Bool(processIsElevated) + L" -console=show _?=" +
-           oldFolder;
+           L" -authorizationact=" + Bool(processIsElevated) + L" -console=show _?=" + oldFolder;
 }
 
 CUninstallRunner::CUninstallRunner(InstallCallback callback, std::wstring uninstallerPath,
@@ -41,17 +42,18 @@ CUninstallRunner::CUninstallRunner(InstallCallback callback, std::wstring uninst
       oldFolder_(std::move(oldFolder)) {}
 
 CUninstallRunner::~CUninstallRunner() {
-    if (worker_) worker_->Join();
+    if (worker_)
+        worker_->Join();
 }
 
 void CUninstallRunner::Start() {
     AccountState accounts = CurrentAccountState();
     arguments_ = UninstallArguments(uninstallerPath_, oldFolder_, accounts.consoleUserIsAdmin,
                                     accounts.processIsElevated);
-    commandLine_ = UninstallCommandLine(uninstallerPath_, oldFolder_,
-                                        accounts.consoleUserIsAdmin,
+    commandLine_ = UninstallCommandLine(uninstallerPath_, oldFolder_, accounts.consoleUserIsAdmin,
                                         accounts.processIsElevated);
-    if (worker_) worker_->Join();
+    if (worker_)
+        worker_->Join();
     worker_ = std::make_unique<Utils::Thread>(this, L"UnInstaller", [](void* self) -> uint32_t {
         static_cast<CUninstallRunner*>(self)->Run();
         return 0;
@@ -63,7 +65,8 @@ void CUninstallRunner::Start() {
 
 void CUninstallRunner::Run() {
     auto raise = [this](int32_t code, double value, const wchar_t* text) {
-        if (callback_) callback_(code, value, text);
+        if (callback_)
+            callback_(code, value, text);
     };
     std::string path = Utils::ToNarrow(uninstallerPath_, Utils::kCodePageSystem);
     if (path.empty() || ::access(path.c_str(), F_OK) != 0) {
@@ -94,5 +97,6 @@ void CUninstallRunner::Run() {
         },
         Utils::PumpVariant::kUninstaller, std::chrono::milliseconds(0));
     child_.reset();
-    if (noFinalState) raise(UNIST_CODE_SUCCESS, 1.0, L"");
+    if (noFinalState)
+        raise(UNIST_CODE_SUCCESS, 1.0, L"");
 }

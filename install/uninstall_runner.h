@@ -18,8 +18,8 @@ inline constexpr wchar_t kUninstallerCopyName[] = L"Glyphora_un_asa.exe";
 /// "-console=show" and "_?=" followed by the old folder, which stays one argument (and the
 /// last one) whatever blanks it holds.
 std::vector<std::wstring> UninstallArguments(const std::wstring& uninstallerPath,
-                                             const std::wstring& oldFolder,
-                                             bool consoleUserIsAdmin, bool processIsElevated);
+                                             const std::wstring& oldFolder, bool consoleUserIsAdmin,
+                                             bool processIsElevated);
 
 /// The same as one command line: the uninstaller path in double quotes, the folder after
 /// "_?=" unquoted as the rest of the line.

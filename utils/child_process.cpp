@@ -20,14 +20,16 @@ extern char** environ;
 namespace Utils {
 namespace {
 
-constexpr size_t kReadSize = 1024;              // one read of the child's output
-constexpr int kExitPollSliceMs = 20;            // exit polling when there is no pidfd
+constexpr size_t kReadSize = 1024;                // one read of the child's output
+constexpr int kExitPollSliceMs = 20;              // exit polling when there is no pidfd
 constexpr size_t kDrainLimitAfterExit = 1 << 20;  // bytes read once the child has ended
 
 void SetNonBlocking(int fd) {
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 // Reads whatever is available without blocking and discards it. False at end of file.
@@ -35,9 +37,12 @@ bool DrainDiscard(int fd) {
     char buffer[16384];
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) continue;
-        if (got == 0) return false;
-        if (errno == EINTR) continue;
+        if (got > 0)
+            continue;
+        if (got == 0)
+            return false;
+        if (errno == EINTR)
+            continue;
         return errno == EAGAIN || errno == EWOULDBLOCK;
     }
 }
@@ -47,8 +52,10 @@ bool DrainDiscard(int fd) {
 // [SECTION] ChildProcess
 
 ChildProcess::~ChildProcess() {
-    if (pidfd_ >= 0) ::close(pidfd_);
-    if (pid_ > 0 && !ended_) HasEnded();  // reap an ended child; never kill a running one
+    if (pidfd_ >= 0)
+        ::close(pidfd_);
+    if (pid_ > 0 && !ended_)
+        HasEnded();  // reap an ended child; never kill a running one
 }
 
 void ChildProcess::Launch(const std::wstring& commandLine) {
@@ -59,7 +66,8 @@ void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
                           const std::wstring& commandLine) {
     commandLine_ = commandLine.empty() ? JoinCommandLine(arguments) : commandLine;
     std::vector<std::string> argv;
-    for (const std::wstring& arg : arguments) argv.push_back(ToNarrow(arg, kCodePageSystem));
+    for (const std::wstring& arg : arguments)
+        argv.push_back(ToNarrow(arg, kCodePageSystem));
     if (argv.empty() || argv[0].empty() || pid_ > 0 || error_.WriteEnd() < 0 ||
         output_.WriteEnd() < 0 || input_.ReadEnd() < 0) {
         TRACE(L"cannot launch \"%ls\": no program or pipes missing\r\n", commandLine_.c_str());
@@ -87,7 +95,8 @@ void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), environ);
@@ -100,7 +109,8 @@ void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
     pid_ = pid;
 #ifdef SYS_pidfd_open
     pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
-    if (pidfd_ >= 0) ::fcntl(pidfd_, F_SETFD, FD_CLOEXEC);
+    if (pidfd_ >= 0)
+        ::fcntl(pidfd_, F_SETFD, FD_CLOEXEC);
 #endif
     // The ends that now belong to the child are closed here, so a read of the output
     // reports the end of file once the child (and whatever inherited them) is gone.
@@ -110,13 +120,15 @@ void ChildProcess::Launch(const std::vector<std::wstring>& arguments,
 }
 
 bool ChildProcess::HasEnded() {
-    if (ended_ || pid_ <= 0) return true;
+    if (ended_ || pid_ <= 0)
+        return true;
     int status = 0;
     pid_t r;
     do {
         r = ::waitpid(pid_, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == 0) return false;
+    if (r == 0)
+        return false;
     ended_ = true;
     if (r == pid_) {
         status_ = WIFEXITED(status) ? WEXITSTATUS(status)
@@ -126,7 +138,8 @@ bool ChildProcess::HasEnded() {
 }
 
 int ChildProcess::Wait() {
-    if (pid_ <= 0) return -1;
+    if (pid_ <= 0)
+        return -1;
     if (!ended_) {
         int status = 0;
         pid_t r;
@@ -171,7 +184,8 @@ void LineAssembler::Feed(std::string_view bytes,
 }
 
 void LineAssembler::Flush(const std::function<void(std::string_view)>& onLine) {
-    if (pending_.empty()) return;
+    if (pending_.empty())
+        return;
     std::string rest;
     rest.swap(pending_);
     onLine(rest);
@@ -191,9 +205,11 @@ bool PumpOutput(ChildProcess& child, const int32_t& codePage, const LineParser& 
     LineAssembler lines;
 
     auto deliver = [&](std::string_view raw) {
-        if (!parsing) return;
+        if (!parsing)
+            return;
         std::wstring text = ToWide(raw, static_cast<unsigned>(codePage));
-        if (parser(text) != 0) finalReported = true;
+        if (parser(text) != 0)
+            finalReported = true;
     };
     // One read of at most kReadSize bytes; false at end of file or on a hard error.
     auto readOnce = [&]() -> bool {
@@ -206,7 +222,8 @@ bool PumpOutput(ChildProcess& child, const int32_t& codePage, const LineParser& 
             lines.Feed(std::string_view(buffer, static_cast<size_t>(got)), deliver);
             return true;
         }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
         return false;
     };
     // Waits up to `ms` (negative: without limit) for output, error output or the child's
@@ -214,29 +231,38 @@ bool PumpOutput(ChildProcess& child, const int32_t& codePage, const LineParser& 
     auto waitEvents = [&](int ms, bool wantOutput) -> bool {
         pollfd fds[3];
         int count = 0, outIndex = -1, errIndex = -1;
-        if (outOpen && wantOutput) outIndex = count, fds[count++] = {out, POLLIN, 0};
-        if (errOpen) errIndex = count, fds[count++] = {err, POLLIN, 0};
-        if (child.ExitDescriptor() >= 0) fds[count++] = {child.ExitDescriptor(), POLLIN, 0};
-        else if (ms < 0 || ms > kExitPollSliceMs) ms = kExitPollSliceMs;
+        if (outOpen && wantOutput)
+            outIndex = count, fds[count++] = {out, POLLIN, 0};
+        if (errOpen)
+            errIndex = count, fds[count++] = {err, POLLIN, 0};
+        if (child.ExitDescriptor() >= 0)
+            fds[count++] = {child.ExitDescriptor(), POLLIN, 0};
+        else if (ms < 0 || ms > kExitPollSliceMs)
+            ms = kExitPollSliceMs;
         int r = ::poll(fds, static_cast<nfds_t>(count), ms);
-        if (r <= 0) return false;
-        if (errIndex >= 0 && fds[errIndex].revents) errOpen = DrainDiscard(err);
+        if (r <= 0)
+            return false;
+        if (errIndex >= 0 && fds[errIndex].revents)
+            errOpen = DrainDiscard(err);
         return outIndex >= 0 && fds[outIndex].revents != 0;
     };
 
     for (;;) {
-        if (child.HasEnded()) break;
+        if (child.HasEnded())
+            break;
         bool outputReady = waitEvents(-1, true);
         if (outputReady) {
             outOpen = readOnce();
-            if (finalReported && variant == PumpVariant::kPackage) parsing = false;
+            if (finalReported && variant == PumpVariant::kPackage)
+                parsing = false;
         }
         if (variant == PumpVariant::kPackage && pause.count() > 0) {
             auto deadline = std::chrono::steady_clock::now() + pause;
             for (;;) {
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now());
-                if (left.count() <= 0 || child.HasEnded()) break;
+                if (left.count() <= 0 || child.HasEnded())
+                    break;
                 waitEvents(static_cast<int>(left.count()), false);
             }
         }
@@ -249,11 +275,13 @@ bool PumpOutput(ChildProcess& child, const int32_t& codePage, const LineParser& 
         ssize_t got = ::read(out, buffer, sizeof buffer);
         if (got > 0) {
             lines.Feed(std::string_view(buffer, static_cast<size_t>(got)), deliver);
-            if (finalReported && variant == PumpVariant::kPackage) parsing = false;
+            if (finalReported && variant == PumpVariant::kPackage)
+                parsing = false;
             drained += static_cast<size_t>(got);
             continue;
         }
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         break;
     }
     lines.Flush(deliver);

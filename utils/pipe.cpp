@@ -50,8 +50,12 @@ void Pipe::Close() {
     CloseReadEnd();
 }
 
-void Pipe::CloseReadEnd() { CloseFd(read_); }
+void Pipe::CloseReadEnd() {
+    CloseFd(read_);
+}
 
-void Pipe::CloseWriteEnd() { CloseFd(write_); }
+void Pipe::CloseWriteEnd() {
+    CloseFd(write_);
+}
 
 }  // namespace Utils

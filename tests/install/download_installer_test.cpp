@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <thread>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/launch_options.h"
@@ -22,7 +22,9 @@ namespace {
 using namespace install_test;
 using namespace std::chrono_literals;
 
-std::wstring W(const std::string& s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 size_t IndexOf(const std::vector<int32_t>& codes, int32_t code) {
     return static_cast<size_t>(std::find(codes.begin(), codes.end(), code) - codes.begin());
@@ -61,8 +63,7 @@ TEST_F(DownloadInstallerTest, FreshInstallDownloadsFirstAndRemovesThePackage) {
     ASSERT_FALSE(codes.empty());
     EXPECT_EQ(codes.front(), DL_CODE_START);
     // The owner sees DL_CODE_SUCCESS before the installation it triggers starts.
-    EXPECT_LT(IndexOf(codes, DL_CODE_SUCCESS), IndexOf(codes, IST_CODE_START))
-        << recorder.Dump();
+    EXPECT_LT(IndexOf(codes, DL_CODE_SUCCESS), IndexOf(codes, IST_CODE_START)) << recorder.Dump();
     EXPECT_EQ(codes.back(), IST_CODE_SUCCESS) << recorder.Dump();
     EXPECT_TRUE(Exists(folder + "/Glyphora.exe"));
     EXPECT_TRUE(Exists(folder + "/uninst.ep"));
@@ -89,15 +90,14 @@ TEST_F(DownloadInstallerTest, RemovalRunsFirstAndTheDownloadOnlyAfterItsSuccess)
     EventRecorder recorder;
     {
         CDownloadInstaller installer(recorder.Callback(), L"", L"", L"", true, true, true);
-        installer.Init(W(server.Url()), W(old), W(old + "/uninst.ep"), W(target), true, true,
-                       false, true);
+        installer.Init(W(server.Url()), W(old), W(old + "/uninst.ep"), W(target), true, true, false,
+                       true);
         Run(installer, recorder);
     }
     std::vector<int32_t> codes = recorder.Codes();
     ASSERT_FALSE(codes.empty());
     EXPECT_EQ(codes.front(), UNIST_CODE_PROGRESS) << recorder.Dump();
-    EXPECT_LT(IndexOf(codes, UNIST_CODE_SUCCESS), IndexOf(codes, DL_CODE_START))
-        << recorder.Dump();
+    EXPECT_LT(IndexOf(codes, UNIST_CODE_SUCCESS), IndexOf(codes, DL_CODE_START)) << recorder.Dump();
     EXPECT_EQ(codes.back(), IST_CODE_SUCCESS) << recorder.Dump();
     EXPECT_FALSE(Exists(old)) << "the old folder was not removed";
     EXPECT_TRUE(Exists(target + "/Glyphora.exe"));
@@ -113,20 +113,21 @@ TEST_F(DownloadInstallerTest, FailedRemovalStopsTheRunEvenIfSuccessFollows) {
     WriteFile(dir.Join("uscript"), "print Error=in use\nsleep 50\nprint State=Success\n");
     ScopedEnv script("GLYPHORA_FAKE_UNINSTALL_SCRIPT", dir.Join("uscript"));
     ::mkdir(old.c_str(), 0755);
-    ASSERT_EQ(std::system(("cp '" + BinPath("glyphora-fake-uninstaller") + "' '" + old +
-                           "/uninst.ep'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(
+            ("cp '" + BinPath("glyphora-fake-uninstaller") + "' '" + old + "/uninst.ep'").c_str()),
+        0);
     EventRecorder recorder;
     {
         CDownloadInstaller installer(recorder.Callback(), L"", L"", L"", true, true, true);
-        installer.Init(W(server.Url()), W(old), W(old + "/uninst.ep"), W(dir.Join("New")),
-                       true, true, false, true);
+        installer.Init(W(server.Url()), W(old), W(old + "/uninst.ep"), W(dir.Join("New")), true,
+                       true, false, true);
         Run(installer, recorder);
         std::this_thread::sleep_for(300ms);  // room for a wrongly started download
     }
     std::vector<int32_t> codes = recorder.Codes();
-    EXPECT_EQ(codes, (std::vector<int32_t>{UNIST_CODE_PROGRESS, UNIST_CODE_ERROR,
-                                           UNIST_CODE_SUCCESS}))
+    EXPECT_EQ(codes,
+              (std::vector<int32_t>{UNIST_CODE_PROGRESS, UNIST_CODE_ERROR, UNIST_CODE_SUCCESS}))
         << recorder.Dump();
 }
 
@@ -145,7 +146,8 @@ TEST_F(DownloadInstallerTest, TwoFailedDownloadsInARowLeaveNoPackageFile) {
         EXPECT_FALSE(Exists(folder + "/__Package_Glyphora.exe"));
         // A package file left behind in the first folder (by anything) goes with the next
         // failure, which remembers the last failed path.
-        if (folder == first) WriteFile(first + "/__Package_Glyphora.exe", "stale");
+        if (folder == first)
+            WriteFile(first + "/__Package_Glyphora.exe", "stale");
     }
     EXPECT_FALSE(Exists(first + "/__Package_Glyphora.exe"));
     EXPECT_FALSE(Exists(second + "/__Package_Glyphora.exe"));

@@ -55,7 +55,8 @@ void WriteAll(int fd, const std::string& bytes) {
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return;
         }
         done += static_cast<size_t>(n);
@@ -70,13 +71,19 @@ std::string Unescape(const std::string& text) {
             continue;
         }
         char c = text[++i];
-        if (c == 'n') out.push_back('\n');
-        else if (c == 'r') out.push_back('\r');
-        else if (c == 't') out.push_back('\t');
-        else if (c == 'x' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+        if (c == 'n')
+            out.push_back('\n');
+        else if (c == 'r')
+            out.push_back('\r');
+        else if (c == 't')
+            out.push_back('\t');
+        else if (c == 'x' && i + 2 < text.size() &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
             i += 2;
-        } else out.push_back(c);
+        } else
+            out.push_back(c);
     }
     return out;
 }
@@ -86,7 +93,8 @@ std::string RestOfLine(const std::vector<std::string>& args, const std::string& 
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i].rfind(prefix, 0) == 0) {
             std::string value = args[i].substr(prefix.size());
-            for (size_t k = i + 1; k < args.size(); ++k) value += " " + args[k];
+            for (size_t k = i + 1; k < args.size(); ++k)
+                value += " " + args[k];
             return value;
         }
     }
@@ -95,7 +103,8 @@ std::string RestOfLine(const std::vector<std::string>& args, const std::string& 
 
 std::string SwitchValue(const std::vector<std::string>& args, const std::string& prefix) {
     for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i].rfind(prefix, 0) == 0) return args[i].substr(prefix.size());
+        if (args[i].rfind(prefix, 0) == 0)
+            return args[i].substr(prefix.size());
     }
     return {};
 }
@@ -103,13 +112,17 @@ std::string SwitchValue(const std::vector<std::string>& args, const std::string&
 bool CopySelf(const fs::path& target) {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return false;
+    if (ec)
+        return false;
     fs::path temp = target;
     temp += ".tmp";
     fs::copy_file(self, temp, fs::copy_options::overwrite_existing, ec);
-    if (ec) return false;
-    fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec, ec);
+    if (ec)
+        return false;
+    fs::permissions(temp,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    ec);
     fs::rename(temp, target, ec);
     return !ec;
 }
@@ -132,8 +145,10 @@ int RunScript(const std::string& script, const Role& role) {
     std::istringstream lines(script);
     std::string line;
     while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
         size_t blank = line.find(' ');
         std::string command = line.substr(0, blank);
         std::string argument = blank == std::string::npos ? "" : line.substr(blank + 1);
@@ -145,7 +160,8 @@ int RunScript(const std::string& script, const Role& role) {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argument.c_str())));
         } else if (command == "stderr") {
             std::string block(1 << 20, 'e');
-            for (int i = 0; i < std::atoi(argument.c_str()); ++i) WriteAll(2, block);
+            for (int i = 0; i < std::atoi(argument.c_str()); ++i)
+                WriteAll(2, block);
         } else if (command == "install") {
             if (role.folder.empty()) {
                 WriteAll(1, "Error=no installation folder\n");
@@ -165,8 +181,8 @@ int RunScript(const std::string& script, const Role& role) {
         } else if (command == "remove") {
             fs::path folder(role.folder);
             std::error_code ec;
-            if (!role.folder.empty() && (fs::exists(folder / "uninst.ep", ec) ||
-                                         fs::exists(folder / "Glyphora.exe", ec))) {
+            if (!role.folder.empty() &&
+                (fs::exists(folder / "uninst.ep", ec) || fs::exists(folder / "Glyphora.exe", ec))) {
                 fs::remove_all(folder, ec);
             }
         } else if (command == "orphan") {
@@ -191,7 +207,8 @@ int main(int argc, char** argv) {
     Role role;
     std::string uninstallFolder = RestOfLine(args, "_?=");
     bool isUninstaller = false;
-    for (size_t i = 1; i < args.size(); ++i) isUninstaller |= args[i].rfind("_?=", 0) == 0;
+    for (size_t i = 1; i < args.size(); ++i)
+        isUninstaller |= args[i].rfind("_?=", 0) == 0;
     if (isUninstaller) {
         role.kind = Role::kUninstaller;
         role.folder = uninstallFolder;
@@ -199,14 +216,16 @@ int main(int argc, char** argv) {
         role.kind = Role::kProduct;
     } else {
         role.folder = RestOfLine(args, "/D=");
-        if (role.folder.empty()) role.folder = SwitchValue(args, "-instdir=");
+        if (role.folder.empty())
+            role.folder = SwitchValue(args, "-instdir=");
     }
 
     if (const char* log = std::getenv("GLYPHORA_FAKE_ARGS_LOG"); log && *log) {
         std::string record = role.kind == Role::kUninstaller ? "uninstaller\n"
                              : role.kind == Role::kProduct   ? "product\n"
                                                              : "package\n";
-        for (const std::string& arg : args) record += arg + "\n";
+        for (const std::string& arg : args)
+            record += arg + "\n";
         record += "--\n";
         int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -214,7 +233,8 @@ int main(int argc, char** argv) {
             ::close(fd);
         }
     }
-    if (role.kind == Role::kProduct) return 0;
+    if (role.kind == Role::kProduct)
+        return 0;
 
     const char* variable = role.kind == Role::kUninstaller ? "GLYPHORA_FAKE_UNINSTALL_SCRIPT"
                                                            : "GLYPHORA_FAKE_PACKAGE_SCRIPT";

@@ -21,7 +21,8 @@ void Feed(const std::string_view whole, uint8_t seed, int32_t startPage, bool pa
     int32_t codePage = startPage;
     size_t textBytes = 0;
     InstallCallback callback = [&](int32_t code, double, const wchar_t* text) {
-        if (code < 2001 || code > 5005 || text == nullptr) std::abort();
+        if (code < 2001 || code > 5005 || text == nullptr)
+            std::abort();
         textBytes += std::wstring(text).size();
     };
     Utils::LineAssembler lines(4096);
@@ -52,7 +53,8 @@ void Feed(const std::string_view whole, uint8_t seed, int32_t startPage, bool pa
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;
+    if (size < 2)
+        return 0;
     static const int32_t kPages[] = {0, 65001, 936, 1252, 12345, -1};
     int32_t startPage = kPages[data[0] % 6];
     std::string_view output(reinterpret_cast<const char*>(data + 2), size - 2);

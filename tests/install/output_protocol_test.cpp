@@ -94,7 +94,8 @@ TEST(PackageOutputTest, KeysValuesAndFinalStates) {
         {L"", {}, 0, 7},
         {L"\n\n\r\n", {}, 0, 7},
     };
-    for (const Case& c : cases) Check(c, true);
+    for (const Case& c : cases)
+        Check(c, true);
 }
 
 TEST(UninstallOutputTest, KeysValuesAndFinalStates) {
@@ -112,7 +113,8 @@ TEST(UninstallOutputTest, KeysValuesAndFinalStates) {
         // Package-only keys mean nothing here.
         {L"InstPath=/x\nMessage=m\nExePath=/y", {}, 0, 7},
     };
-    for (const Case& c : cases) Check(c, false);
+    for (const Case& c : cases)
+        Check(c, false);
 }
 
 TEST(PackageOutputTest, LongTextValueIsCutTo771Characters) {

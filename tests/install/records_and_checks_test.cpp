@@ -23,7 +23,9 @@ namespace {
 
 using namespace install_test;
 
-std::wstring W(const std::string& s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 // A private registry, analytics folder and temporary folder for one test.
 class RecordsTest : public ::testing::Test {
@@ -59,8 +61,10 @@ TEST_F(RecordsTest, KeepsOldVersionCases) {
     std::string folder = dir.Join("G");
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     auto setOverride = [&](const char* value) {
-        if (value) WriteFile(folder + "/set.ini", std::string("[Uninstall]\nIsOverride=") + value + "\n");
-        else ::unlink((folder + "/set.ini").c_str());
+        if (value)
+            WriteFile(folder + "/set.ini", std::string("[Uninstall]\nIsOverride=") + value + "\n");
+        else
+            ::unlink((folder + "/set.ini").c_str());
     };
     struct {
         const char* isOverride;  // nullptr: no file
@@ -113,8 +117,7 @@ TEST_F(RecordsTest, WriteProductSettingsWritesKeysStampAndNewDeviceId) {
     std::string analytics = dir.Join("appdata/OrvanData/Glyphora/VIVuvadadUzudovezu.ini");
     EXPECT_EQ(Ini(ini, L"Install", L"VIVuvadadUzudovezuIni"), W(analytics));
     std::string stamp = Utils::ToNarrow(Ini(analytics, L"Init", L"UpdateTime"), 65001);
-    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
-        << stamp;
+    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << stamp;
     std::wstring first = Ini(ini, L"Install", L"DeviceID");
     EXPECT_TRUE(std::regex_match(Utils::ToNarrow(first, 65001), std::regex("[0-9A-Fa-f]{32}")));
     WriteProductSettings(W(folder));
@@ -142,7 +145,12 @@ TEST(FolderRulesTest, DefaultInstallFolder) {
         std::wstring expected;
     } cases[] = {
         {"fresh machine", base, L"/opt/Glyphora"},
-        {"no x86 folder", [&] { auto f = base; f.programFilesX86.clear(); return f; }(),
+        {"no x86 folder",
+         [&] {
+             auto f = base;
+             f.programFilesX86.clear();
+             return f;
+         }(),
          L"/usr/local/Glyphora"},
         {"existing with uninstaller",
          [&] {
@@ -153,7 +161,12 @@ TEST(FolderRulesTest, DefaultInstallFolder) {
          }(),
          L"/srv/G"},
         {"existing without uninstaller",
-         [&] { auto f = base; f.existingInstallDir = L"/srv/G"; return f; }(), L"/opt/Glyphora"},
+         [&] {
+             auto f = base;
+             f.existingInstallDir = L"/srv/G";
+             return f;
+         }(),
+         L"/opt/Glyphora"},
         {"admin console user, elevated, APPDATA",
          [&] {
              auto f = base;
@@ -171,7 +184,8 @@ TEST(FolderRulesTest, DefaultInstallFolder) {
          }(),
          L"/opt/Glyphora"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DefaultInstallFolder(c.facts), c.expected) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(DefaultInstallFolder(c.facts), c.expected) << c.name;
 }
 
 TEST(FolderRulesTest, ChosenInstallFolder) {
@@ -187,7 +201,8 @@ TEST(FolderRulesTest, ChosenInstallFolder) {
         {L"/opt/Glyphora", L"", L"/Glyphora"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ChosenInstallFolder(c.def, c.edited), c.expected) << Utils::ToNarrow(c.edited, 65001);
+        EXPECT_EQ(ChosenInstallFolder(c.def, c.edited), c.expected)
+            << Utils::ToNarrow(c.edited, 65001);
     }
 }
 
@@ -211,8 +226,7 @@ TEST(InstallChecksTest, OrderAndThresholds) {
          InstallRefusal::kLowDiskSpace},
         {"uninstaller copy running", L"Glyphora_un_asa.exe", 5 * gib, false, false, 0,
          InstallRefusal::kUninstallerRunning},
-        {"product running", L"Glyphora.exe", 0, false, false, 0,
-         InstallRefusal::kProductRunning},
+        {"product running", L"Glyphora.exe", 0, false, false, 0, InstallRefusal::kProductRunning},
         {"poor network", nullptr, 5 * gib, false, true, (2u << 16) | 0x20,
          InstallRefusal::kPoorNetwork},
         {"network not asked", nullptr, 5 * gib, false, false, 1u << 16, InstallRefusal::kNone},
@@ -244,8 +258,7 @@ TEST(InstallChecksTest, UncreatableAndOverlongFoldersAreInvalid) {
     std::wstring overlong = W(dir.path()) + L"/" + std::wstring(261, L'x');
     EXPECT_EQ(CheckBeforeInstall(overlong, false, probes), InstallRefusal::kInvalidFolder);
     // The real free-space query on an existing folder of this machine.
-    EXPECT_NE(CheckBeforeInstall(W(dir.Join("ok")), false, probes),
-              InstallRefusal::kInvalidFolder);
+    EXPECT_NE(CheckBeforeInstall(W(dir.Join("ok")), false, probes), InstallRefusal::kInvalidFolder);
 }
 
 TEST(FindProcessByNameTest, FindsByExecutableArgvZeroAndScriptName) {
@@ -288,20 +301,28 @@ TEST(LaunchProductTest, Rules) {
         bool opensUrl, starts;
     } cases[] = {
         {L"http://example.invalid/welcome", W(dir.Join("Glyphora.exe")), true, true},
-        {L"http:", W(dir.Join("Glyphora.exe")), false, true},   // 5 characters: not opened
+        {L"http:", W(dir.Join("Glyphora.exe")), false, true},  // 5 characters: not opened
         {L"abcdef", W(dir.Join("missing.exe")), true, false},
         {L"", L"", false, false},
     };
     for (const auto& c : cases) {
         std::vector<std::string> calls;
         LaunchActions actions;
-        actions.openUrl = [&](const std::wstring&) { calls.push_back("url"); return true; };
+        actions.openUrl = [&](const std::wstring&) {
+            calls.push_back("url");
+            return true;
+        };
         actions.pumpMessages = [&] { calls.push_back("pump"); };
-        actions.startProgram = [&](const std::wstring&) { calls.push_back("start"); return true; };
+        actions.startProgram = [&](const std::wstring&) {
+            calls.push_back("start");
+            return true;
+        };
         EXPECT_EQ(LaunchProduct(c.url, c.exe, actions), c.starts);
         std::vector<std::string> expected;
-        if (c.opensUrl) expected.push_back("url");
-        if (c.starts) expected.push_back("pump"), expected.push_back("start");
+        if (c.opensUrl)
+            expected.push_back("url");
+        if (c.starts)
+            expected.push_back("pump"), expected.push_back("start");
         EXPECT_EQ(calls, expected);
     }
 }
@@ -313,7 +334,8 @@ TEST(LaunchProductTest, StartDetachedRunsTheProgram) {
     WriteFile(program, "#!/bin/sh\ntouch '" + marker + "'\n");
     ::chmod(program.c_str(), 0755);
     EXPECT_TRUE(StartDetached(W(program)));
-    for (int i = 0; i < 100 && !Exists(marker); ++i) usleep(20000);
+    for (int i = 0; i < 100 && !Exists(marker); ++i)
+        usleep(20000);
     EXPECT_TRUE(Exists(marker));
     EXPECT_FALSE(StartDetached(W(dir.Join("missing"))));
 }
@@ -324,7 +346,8 @@ TEST(ProgressPercentTest, DownloadAndInstallShares) {
     EXPECT_EQ(DownloadPercent(0.5, std::nan("")), 0);
     InstallProgress p;
     std::vector<int> seen;
-    for (int i = 0; i < 8; ++i) seen.push_back(p.Next(0.0, 0.7));
+    for (int i = 0; i < 8; ++i)
+        seen.push_back(p.Next(0.0, 0.7));
     EXPECT_EQ(seen, (std::vector<int>{74, 78, 83, 88, 92, 97, 98, 98}));
     InstallProgress q;
     q.Next(0.3, 0.7);

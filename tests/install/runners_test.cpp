@@ -16,7 +16,9 @@ namespace {
 using namespace install_test;
 using namespace std::chrono_literals;
 
-std::wstring W(const std::string& s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 // Runs the fake package with `script` into `folder` and returns the recorded events once
 // a final installation event arrived.
@@ -38,9 +40,8 @@ std::vector<Event> RunPackage(const TempDir& dir, const std::string& script,
 std::vector<Event> Finals(const std::vector<Event>& events) {
     std::vector<Event> out;
     for (const Event& e : events) {
-        if (e.code == IST_CODE_SUCCESS || e.code == IST_CODE_FAIL ||
-            e.code == UNIST_CODE_SUCCESS || e.code == UNIST_CODE_FAIL ||
-            e.code == UNIST_CODE_ERROR) {
+        if (e.code == IST_CODE_SUCCESS || e.code == IST_CODE_FAIL || e.code == UNIST_CODE_SUCCESS ||
+            e.code == UNIST_CODE_FAIL || e.code == UNIST_CODE_ERROR) {
             out.push_back(e);
         }
     }
@@ -71,13 +72,18 @@ TEST(PackageCommandLineTest, ExactLineWithAndWithoutInstCmdAndFolder) {
     for (const auto& c : cases) {
         EXPECT_EQ(PackageCommandLine(pkg, c.switches, c.instCmd, c.folder), c.expected);
     }
-    std::vector<std::wstring> args =
-        PackageArguments(pkg, all, L"-x=\"a b\"", L"/i/My  Apps/G");
-    std::vector<std::wstring> expected = {L"/i/G/__Package_Glyphora.exe", L"/S",
-                                          L"-console=show", L"-version=1.0.0",
-                                          L"-adminact=true", L"-authorizationact=true",
-                                          L"-dsc=true", L"-ssc=true", L"-x=a b",
-                                          L"-instdir=/i/My  Apps/G", L"/D=/i/My  Apps/G"};
+    std::vector<std::wstring> args = PackageArguments(pkg, all, L"-x=\"a b\"", L"/i/My  Apps/G");
+    std::vector<std::wstring> expected = {L"/i/G/__Package_Glyphora.exe",
+                                          L"/S",
+                                          L"-console=show",
+                                          L"-version=1.0.0",
+                                          L"-adminact=true",
+                                          L"-authorizationact=true",
+                                          L"-dsc=true",
+                                          L"-ssc=true",
+                                          L"-x=a b",
+                                          L"-instdir=/i/My  Apps/G",
+                                          L"/D=/i/My  Apps/G"};
     EXPECT_EQ(args, expected);
 }
 
@@ -85,9 +91,9 @@ TEST(UninstallCommandLineTest, PathQuotedFolderLast) {
     EXPECT_EQ(UninstallCommandLine(L"/t/Glyphora_un_asa.exe", L"/o/My Apps/G", false, true),
               L"\"/t/Glyphora_un_asa.exe\" /S -adminact=false -authorizationact=true "
               L"-console=show _?=/o/My Apps/G");
-    std::vector<std::wstring> expected = {L"/t/u", L"/S", L"-adminact=true",
-                                          L"-authorizationact=false", L"-console=show",
-                                          L"_?=/o/My  Apps/G"};
+    std::vector<std::wstring> expected = {L"/t/u",           L"/S",
+                                          L"-adminact=true", L"-authorizationact=false",
+                                          L"-console=show",  L"_?=/o/My  Apps/G"};
     EXPECT_EQ(UninstallArguments(L"/t/u", L"/o/My  Apps/G", true, false), expected);
 }
 
@@ -99,8 +105,7 @@ TEST(PackageRunnerTest, FinalStatesAndValues) {
         double value;
         std::wstring text;
     } cases[] = {
-        {"state success", "print Progress=0.5\nprint State=Success\n", IST_CODE_SUCCESS, 0.0,
-         L""},
+        {"state success", "print Progress=0.5\nprint State=Success\n", IST_CODE_SUCCESS, 0.0, L""},
         {"no state", "print Progress=0.5\nexit 3\n", IST_CODE_SUCCESS, 1.0, L""},
         {"exit code 259 without state", "exit 259\n", IST_CODE_SUCCESS, 1.0, L""},
         {"state fail", "print State=Fail\n", IST_CODE_FAIL, 0.0, L"安装包安装失败"},
@@ -135,8 +140,9 @@ TEST(PackageRunnerTest, SplitLineReachesParserWhole) {
     // An "Error=" line cut in two by the child's writes must still fail the installation.
     TempDir dir;
     std::vector<Event> events =
-        RunPackage(dir, "write Progress=0.3\\nErr\nsleep 150\nwrite or=bro\nsleep 150\n"
-                        "print ken\n",
+        RunPackage(dir,
+                   "write Progress=0.3\\nErr\nsleep 150\nwrite or=bro\nsleep 150\n"
+                   "print ken\n",
                    dir.Join("G"));
     std::vector<Event> finals = Finals(events);
     ASSERT_EQ(finals.size(), 1u) << Dump(events);
@@ -148,12 +154,14 @@ TEST(PackageRunnerTest, GbkAfterEncodeAndSplitMultibyteCharacter) {
     // "你好" in GBK is C4 E3 BA C3; the second character arrives in two writes.
     TempDir dir;
     std::vector<Event> events =
-        RunPackage(dir, "print Encode=936\nwrite Message=\\xC4\\xE3\\xBA\nsleep 150\n"
-                        "print \\xC3\nprint Encode=UTF8\nprint Message=\\xE4\\xBD\\xA0\n",
+        RunPackage(dir,
+                   "print Encode=936\nwrite Message=\\xC4\\xE3\\xBA\nsleep 150\n"
+                   "print \\xC3\nprint Encode=UTF8\nprint Message=\\xE4\\xBD\\xA0\n",
                    dir.Join("G"));
     std::vector<std::wstring> messages;
     for (const Event& e : events) {
-        if (e.code == IST_CODE_MESSAGE) messages.push_back(e.text);
+        if (e.code == IST_CODE_MESSAGE)
+            messages.push_back(e.text);
     }
     EXPECT_EQ(messages, (std::vector<std::wstring>{L"你好", L"你"}));
 }
@@ -164,7 +172,8 @@ TEST(PackageRunnerTest, ManyLinesInOneWriteArriveInOrder) {
         dir, "write Progress=0.1\\nProgress=0.2\\nInstPath=/p\\nProgress=0.3\\n\n", dir.Join("G"));
     std::vector<double> progress;
     std::vector<int32_t> codes;
-    for (const Event& e : events) codes.push_back(e.code);
+    for (const Event& e : events)
+        codes.push_back(e.code);
     EXPECT_EQ(codes, (std::vector<int32_t>{2001, 2002, 2002, 2002, 3000, 2002, 2003}));
 }
 
@@ -195,20 +204,28 @@ TEST(PackageRunnerTest, RealInstallReportsPathsAndTheFolderHoldsBlanks) {
     TempDir dir;
     std::string folder = dir.Join("My  Apps/Glyphora");
     ScopedEnv argsLog("GLYPHORA_FAKE_ARGS_LOG", dir.Join("args"));
+    GetLaunchOptions().InstCmd = L"-lang=zh \"-note=a b\"";
     std::vector<Event> events = RunPackage(dir, "install\nprint State=Success\n", folder);
+    GetLaunchOptions().InstCmd.clear();
     EXPECT_TRUE(Exists(folder + "/Glyphora.exe"));
     EXPECT_TRUE(Exists(folder + "/uninst.ep"));
     std::wstring instPath, exePath, uninstEp;
     for (const Event& e : events) {
-        if (e.code == IST_CODE_INSTPATH) instPath = e.text;
-        if (e.code == IST_CODE_EXEPATH) exePath = e.text;
-        if (e.code == IST_CODE_UNINSTEP) uninstEp = e.text;
+        if (e.code == IST_CODE_INSTPATH)
+            instPath = e.text;
+        if (e.code == IST_CODE_EXEPATH)
+            exePath = e.text;
+        if (e.code == IST_CODE_UNINSTEP)
+            uninstEp = e.text;
     }
     EXPECT_EQ(instPath, W(folder));
     EXPECT_EQ(exePath, W(folder + "/Glyphora.exe"));
     EXPECT_EQ(uninstEp, W(folder + "/uninst.ep"));
     std::string args = ReadFile(dir.Join("args"));
-    EXPECT_NE(args.find("\n-instdir=" + folder + "\n/D=" + folder + "\n--\n"), std::string::npos)
+    // The launch options' extra switches stand between "-ssc" and the folder switches.
+    EXPECT_NE(args.find("\n-ssc=false\n-lang=zh\n-note=a b\n-instdir=" + folder + "\n/D=" + folder +
+                        "\n--\n"),
+              std::string::npos)
         << args;
 }
 
@@ -236,9 +253,13 @@ TEST(UninstallRunnerTest, EventsOfTypicalRuns) {
     } cases[] = {
         {"silent exit", "exit 0\n", {5002, 5003}, {0.0, 1.0}},
         {"state success", "print State=Success\nexit 2\n", {5002, 5003}, {0.0, 0.0}},
-        {"error then success", "print Error=busy\nsleep 50\nprint State=Success\n",
-         {5002, 5005, 5003}, {0.0, 0.0, 0.0}},
-        {"state fail", "print Progress=0.5\nprint State=Fail\n", {5002, 5002, 5005},
+        {"error then success",
+         "print Error=busy\nsleep 50\nprint State=Success\n",
+         {5002, 5005, 5003},
+         {0.0, 0.0, 0.0}},
+        {"state fail",
+         "print Progress=0.5\nprint State=Fail\n",
+         {5002, 5002, 5005},
          {0.0, 0.5, 0.0}},
     };
     for (const auto& c : cases) {
@@ -247,7 +268,8 @@ TEST(UninstallRunnerTest, EventsOfTypicalRuns) {
             RunUninstaller(dir, c.script, BinPath("glyphora-fake-uninstaller"), dir.Join("old"));
         std::vector<int32_t> codes;
         std::vector<double> values;
-        for (const Event& e : events) codes.push_back(e.code), values.push_back(e.value);
+        for (const Event& e : events)
+            codes.push_back(e.code), values.push_back(e.value);
         EXPECT_EQ(codes, c.codes) << c.name << "\n" << Dump(events);
         EXPECT_EQ(values, c.values) << c.name;
     }
@@ -275,8 +297,8 @@ TEST(UninstallRunnerTest, RemovesAFolderWithBlanks) {
     RunPackage(dir, "install\nprint State=Success\n", folder);
     ASSERT_TRUE(Exists(folder + "/uninst.ep"));
     ScopedEnv argsLog("GLYPHORA_FAKE_ARGS_LOG", dir.Join("args"));
-    std::vector<Event> events = RunUninstaller(dir, "remove\nprint State=Success\n",
-                                               folder + "/uninst.ep", folder);
+    std::vector<Event> events =
+        RunUninstaller(dir, "remove\nprint State=Success\n", folder + "/uninst.ep", folder);
     EXPECT_FALSE(Exists(folder)) << Dump(events);
     EXPECT_NE(ReadFile(dir.Join("args")).find("\n_?=" + folder + "\n--\n"), std::string::npos);
 }

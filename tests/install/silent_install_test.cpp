@@ -19,7 +19,9 @@ namespace {
 
 using namespace install_test;
 
-std::wstring W(const std::string& s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 class SilentInstallTest : public ::testing::Test {
 protected:
@@ -37,10 +39,10 @@ protected:
                           std::vector<std::pair<std::string, std::string>> env = {},
                           const std::string& installDir = "") {
         env.push_back({"GLYPHORA_TRACE", dir.Join("trace.log")});
-        return RunProcess({BinPath("glyphora-installer"), "-silent",
-                           "-installdir=" + (installDir.empty() ? target : installDir),
-                           "-downloadurl=" + url},
-                          env);
+        return RunProcess(
+            {BinPath("glyphora-installer"), "-silent",
+             "-installdir=" + (installDir.empty() ? target : installDir), "-downloadurl=" + url},
+            env);
     }
     std::wstring Reg(const wchar_t* name) {
         uint32_t type = 0;
@@ -67,9 +69,9 @@ TEST_F(SilentInstallTest, FreshInstallLeavesProductAndRecords) {
     EXPECT_EQ(Ini(ini, L"Install", L"AppName"), L"Glyphora");
     EXPECT_EQ(Ini(ini, L"Install", L"APPStore"), L"glyphora-installer");
     EXPECT_EQ(Ini(ini, L"Install", L"DeviceID").size(), 32u);
-    EXPECT_NE(Ini(dir.Join("appdata/OrvanData/Glyphora/VIVuvadadUzudovezu.ini"), L"Init",
-                  L"UpdateTime"),
-              L"<missing>");
+    EXPECT_NE(
+        Ini(dir.Join("appdata/OrvanData/Glyphora/VIVuvadadUzudovezu.ini"), L"Init", L"UpdateTime"),
+        L"<missing>");
 }
 
 TEST_F(SilentInstallTest, UpgradeRunsTheOldUninstallerFirst) {
@@ -116,7 +118,8 @@ TEST_F(SilentInstallTest, DigestMismatchFailsTheDownload) {
 TEST_F(SilentInstallTest, PackageErrorFailsTheInstallation) {
     DistServer server(BinPath("glyphora-fake-package"));
     WriteFile(dir.Join("pscript"), "print Progress=0.3\nwrite Error=no \nprint room\n");
-    ProcessResult r = Install(server.Url(), {{"GLYPHORA_FAKE_PACKAGE_SCRIPT", dir.Join("pscript")}});
+    ProcessResult r =
+        Install(server.Url(), {{"GLYPHORA_FAKE_PACKAGE_SCRIPT", dir.Join("pscript")}});
     EXPECT_EQ(r.exitCode, kSilentInstallFailed) << r.output;
     EXPECT_NE(r.output.find("Installation failed: no room"), std::string::npos) << r.output;
     EXPECT_FALSE(Exists(target + "/__Package_Glyphora.exe"));

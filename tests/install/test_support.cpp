@@ -24,16 +24,20 @@ TempDir::TempDir() {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/glyphora-install-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+    if (::mkdtemp(buffer.data()) != nullptr)
+        path_ = buffer.data();
 }
 
 TempDir::~TempDir() {
-    if (path_.empty()) return;
+    if (path_.empty())
+        return;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }
 
-std::wstring TempDir::wpath() const { return Utils::ToWide(path_, Utils::kCodePageUtf8); }
+std::wstring TempDir::wpath() const {
+    return Utils::ToWide(path_, Utils::kCodePageUtf8);
+}
 
 std::string BinPath(const std::string& name) {
     const char* bin = std::getenv("GLYPHORA_BIN");
@@ -52,16 +56,21 @@ void WriteFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
+    if (const char* old = std::getenv(name))
+        old_ = old;
     ::setenv(name, value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-    else ::unsetenv(name_.c_str());
+    if (old_)
+        ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
 }
 
 InstallCallback EventRecorder::Callback() {
@@ -86,7 +95,8 @@ bool EventRecorder::WaitForAny(const std::vector<int32_t>& codes,
     return changed_.wait_for(lock, timeout, [&] {
         for (const Event& e : events_) {
             for (int32_t c : codes) {
-                if (e.code == c) return true;
+                if (e.code == c)
+                    return true;
             }
         }
         return false;
@@ -100,11 +110,14 @@ std::vector<Event> EventRecorder::Events() const {
 
 std::vector<int32_t> EventRecorder::Codes() const {
     std::vector<int32_t> codes;
-    for (const Event& e : Events()) codes.push_back(e.code);
+    for (const Event& e : Events())
+        codes.push_back(e.code);
     return codes;
 }
 
-std::string EventRecorder::Dump() const { return install_test::Dump(Events()); }
+std::string EventRecorder::Dump() const {
+    return install_test::Dump(Events());
+}
 
 std::string Dump(const std::vector<Event>& events) {
     std::string out;
@@ -123,8 +136,10 @@ int WaitBounded(pid_t pid, std::chrono::milliseconds timeout) {
     int status = 0;
     for (;;) {
         pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (r < 0) return -1;
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0)
+            return -1;
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
@@ -141,9 +156,11 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
     posix_spawn_file_actions_adddup2(&actions, stdoutFd, 2);
     std::vector<char*> args, envp;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     pid_t pid = -1;
     if (::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), envp.data()) != 0) {
@@ -159,10 +176,13 @@ std::vector<std::string> Environment(
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         bool replaced = false;
-        for (const auto& [name, value] : extra) replaced |= entry.rfind(name + "=", 0) == 0;
-        if (!replaced) env.push_back(entry);
+        for (const auto& [name, value] : extra)
+            replaced |= entry.rfind(name + "=", 0) == 0;
+        if (!replaced)
+            env.push_back(entry);
     }
-    for (const auto& [name, value] : extra) env.push_back(name + "=" + value);
+    for (const auto& [name, value] : extra)
+        env.push_back(name + "=" + value);
     return env;
 }
 
@@ -170,7 +190,8 @@ std::vector<std::string> Environment(
 
 DistServer::DistServer(const std::string& file, const std::vector<std::string>& extra) {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
     std::vector<std::string> argv = {BinPath("glyphora-distserver"), "--file", file, "--port", "0"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     pid_ = Spawn(argv, Environment({}), fds[1]);
@@ -179,10 +200,12 @@ DistServer::DistServer(const std::string& file, const std::vector<std::string>& 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
         pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
         char buffer[512];
         ssize_t got = ::read(fds[0], buffer, sizeof buffer);
-        if (got <= 0) break;
+        if (got <= 0)
+            break;
         text.append(buffer, static_cast<size_t>(got));
         size_t at = text.find("\ndownload ");
         if (at != std::string::npos && text.find('\n', at + 1) != std::string::npos) {
@@ -201,9 +224,11 @@ DistServer::DistServer(const std::string& file, const std::vector<std::string>& 
 }
 
 DistServer::~DistServer() {
-    if (pid_ <= 0) return;
+    if (pid_ <= 0)
+        return;
     ::kill(pid_, SIGTERM);
-    if (WaitBounded(pid_, std::chrono::seconds(5)) == -1) return;
+    if (WaitBounded(pid_, std::chrono::seconds(5)) == -1)
+        return;
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,
@@ -212,25 +237,30 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     ProcessResult result;
     char path[] = "/tmp/glyphora-run-XXXXXX";
     int fd = ::mkstemp(path);
-    if (fd < 0) return result;
+    if (fd < 0)
+        return result;
     ::unlink(path);
     pid_t pid = Spawn(argv, Environment(env), fd);
-    if (pid > 0) result.exitCode = WaitBounded(pid, timeout);
+    if (pid > 0)
+        result.exitCode = WaitBounded(pid, timeout);
     ::lseek(fd, 0, SEEK_SET);
     char buffer[4096];
     ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, got);
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, got);
     ::close(fd);
     return result;
 }
 
 ProcessNameLock::ProcessNameLock() {
     fd_ = ::open("/tmp/glyphora-install-tests.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    if (fd_ >= 0)
+        ::flock(fd_, LOCK_EX);
 }
 
 ProcessNameLock::~ProcessNameLock() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 }  // namespace install_test

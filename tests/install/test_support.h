@@ -97,7 +97,7 @@ private:
 };
 
 struct ProcessResult {
-    int exitCode = -1;  ///< -1 when it did not end in time (it is then killed)
+    int exitCode = -1;   ///< -1 when it did not end in time (it is then killed)
     std::string output;  ///< standard output and error together
 };
 

@@ -35,8 +35,7 @@ struct PumpResult {
 };
 
 // Pumps a shell script; `finalOn` makes the parser report a final state for that line.
-PumpResult Pump(const std::string& script, PumpVariant variant,
-                const std::wstring& finalOn = L"") {
+PumpResult Pump(const std::string& script, PumpVariant variant, const std::wstring& finalOn = L"") {
     auto child = StartShell(script);
     PumpResult result;
     int32_t codePage = Utils::kCodePageUtf8;
@@ -44,7 +43,8 @@ PumpResult Pump(const std::string& script, PumpVariant variant,
         *child, codePage,
         [&](const std::wstring& line) {
             result.lines.push_back(line);
-            if (line == L"Encode=936") codePage = 936;
+            if (line == L"Encode=936")
+                codePage = 936;
             return !finalOn.empty() && line == finalOn ? 1 : 0;
         },
         variant, 1ms);
@@ -54,7 +54,8 @@ PumpResult Pump(const std::string& script, PumpVariant variant,
 int CountOpenDescriptors() {
     int count = 0;
     if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++count;
+        while (readdir(dir))
+            ++count;
         closedir(dir);
     }
     return count;
@@ -77,7 +78,8 @@ TEST(LineAssemblerTest, ReassemblesLinesFromPieces) {
         LineAssembler assembler;
         std::vector<std::string> lines;
         auto onLine = [&](std::string_view line) { lines.emplace_back(line); };
-        for (const std::string& piece : c.pieces) assembler.Feed(piece, onLine);
+        for (const std::string& piece : c.pieces)
+            assembler.Feed(piece, onLine);
         assembler.Flush(onLine);
         EXPECT_EQ(lines, c.lines);
     }
@@ -99,9 +101,10 @@ TEST(PumpOutputTest, ChildWithoutOutputEndsWithNoFinalState) {
 }
 
 TEST(PumpOutputTest, LinesInOrderSplitLinesWholeLastLineWithoutLineFeed) {
-    PumpResult r = Pump("printf 'a\\nb\\r\\n'; sleep 0.1; printf 'Err'; sleep 0.1; "
-                        "printf 'or=x\\nlast'",
-                        PumpVariant::kUninstaller);
+    PumpResult r = Pump(
+        "printf 'a\\nb\\r\\n'; sleep 0.1; printf 'Err'; sleep 0.1; "
+        "printf 'or=x\\nlast'",
+        PumpVariant::kUninstaller);
     EXPECT_EQ(r.lines, (std::vector<std::wstring>{L"a", L"b\r", L"Error=x", L"last"}));
 }
 
@@ -128,8 +131,8 @@ TEST(PumpOutputTest, VariantsAfterAFinalState) {
 TEST(PumpOutputTest, ExitCode259EndsThePump) {
     auto child = StartShell("echo x; exit 259");  // the shell reports 259 & 255 = 3
     int32_t codePage = 0;
-    EXPECT_TRUE(Utils::PumpOutput(*child, codePage, [](const std::wstring&) { return 0; },
-                                  PumpVariant::kUninstaller, 0ms));
+    EXPECT_TRUE(Utils::PumpOutput(
+        *child, codePage, [](const std::wstring&) { return 0; }, PumpVariant::kUninstaller, 0ms));
 }
 
 TEST(PumpOutputTest, EndsWhenTheChildEndsEvenIfAGrandchildHoldsTheOutput) {
@@ -162,7 +165,8 @@ TEST(ChildProcessTest, OnlyTheThreeStandardStreamsReachTheChild) {
     if (DIR* dir = opendir(fdDir.c_str())) {
         while (dirent* e = readdir(dir)) {
             std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
+            if (name != "." && name != "..")
+                names.push_back(name);
         }
         closedir(dir);
     }
@@ -191,12 +195,13 @@ TEST(ChildProcessTest, LaunchSplitsTheCommandLine) {
     child->Launch(L"\"/bin/sh\" -c \"printf '%s|' \\\"$0\\\" \\\"$1\\\"\" \"a b\" c");
     std::vector<std::wstring> lines;
     int32_t codePage = 0;
-    Utils::PumpOutput(*child, codePage,
-                      [&](const std::wstring& line) {
-                          lines.push_back(line);
-                          return 0;
-                      },
-                      PumpVariant::kUninstaller, 0ms);
+    Utils::PumpOutput(
+        *child, codePage,
+        [&](const std::wstring& line) {
+            lines.push_back(line);
+            return 0;
+        },
+        PumpVariant::kUninstaller, 0ms);
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"a b|c|"}));
 }
 
