@@ -41,7 +41,8 @@ std::wstring ReadText(const std::string& path, const wchar_t* key, const wchar_t
 std::string DefaultLaunchConfigPath() {
     std::string exe = Utils::GetModulePath();
     size_t slash = exe.rfind('/');
-    if (slash == std::string::npos) return kLaunchConfigFileName;
+    if (slash == std::string::npos)
+        return kLaunchConfigFileName;
     return exe.substr(0, slash + 1) + kLaunchConfigFileName;
 }
 
@@ -49,9 +50,11 @@ void LoadLaunchOptions(LaunchOptions& options, const std::string& configPath) {
     options = LaunchOptions{};
     options.ExeName = FileNamePart(Utils::GetModulePath());
     options.DownloadUrl = ResolveDownloadRoute(kDefaultDownloadUrl);
-    if (configPath.empty() || !FileExists(configPath)) return;
+    if (configPath.empty() || !FileExists(configPath))
+        return;
 
-    options.DownloadUrl = ResolveDownloadRoute(ReadText(configPath, L"DownloadUrl", kDefaultDownloadUrl));
+    options.DownloadUrl =
+        ResolveDownloadRoute(ReadText(configPath, L"DownloadUrl", kDefaultDownloadUrl));
     options.DownloadType = Utils::ReadProfileInt(configPath, kSection, L"DownloadType", 1);
     options.IsCheckNet = ReadText(configPath, L"IsCheckNet", L"true") == L"true";
     options.IsEnableAnalytics = ReadText(configPath, L"IsEnableAnalytics", L"true") == L"true";
@@ -76,17 +79,24 @@ LaunchOptions& GetLaunchOptions() {
 
 void ApplyCommandLine(LaunchOptions& options, const std::wstring& commandLine) {
     Utils::CommandLine cl(commandLine);
-    if (cl.Has(L"-downloadurl")) options.DownloadUrl = ResolveDownloadRoute(cl.GetString(L"-downloadurl"));
-    if (cl.Has(L"-downloadtype")) options.DownloadType = cl.GetInt(L"-downloadtype");
+    if (cl.Has(L"-downloadurl"))
+        options.DownloadUrl = ResolveDownloadRoute(cl.GetString(L"-downloadurl"));
+    if (cl.Has(L"-downloadtype"))
+        options.DownloadType = cl.GetInt(L"-downloadtype");
     if (cl.Has(L"-downloadscale")) {
         options.DownloadScale =
             cl.GetDouble(L"-downloadscale", std::numeric_limits<double>::quiet_NaN());
     }
-    if (cl.Has(L"-ischecknet")) options.IsCheckNet = cl.GetBool(L"-ischecknet");
-    if (cl.Has(L"-isenableanalytics")) options.IsEnableAnalytics = cl.GetBool(L"-isenableanalytics");
-    if (cl.Has(L"-dlappnamesuffix")) options.DlAppNameSuffix = cl.GetString(L"-dlappnamesuffix");
-    if (cl.Has(L"-dlappversion")) options.DlAppVersion = cl.GetString(L"-dlappversion");
-    if (cl.Has(L"-instcmd")) options.InstCmd = cl.GetString(L"-instcmd");
+    if (cl.Has(L"-ischecknet"))
+        options.IsCheckNet = cl.GetBool(L"-ischecknet");
+    if (cl.Has(L"-isenableanalytics"))
+        options.IsEnableAnalytics = cl.GetBool(L"-isenableanalytics");
+    if (cl.Has(L"-dlappnamesuffix"))
+        options.DlAppNameSuffix = cl.GetString(L"-dlappnamesuffix");
+    if (cl.Has(L"-dlappversion"))
+        options.DlAppVersion = cl.GetString(L"-dlappversion");
+    if (cl.Has(L"-instcmd"))
+        options.InstCmd = cl.GetString(L"-instcmd");
 }
 
 void ApplyCommandLine(int argc, char** argv) {
@@ -100,14 +110,16 @@ void ApplyCommandLine(int argc, char** argv) {
         // The program path cannot carry a double quote through the splitting rules, and it
         // is never a switch, so only its name matters.
         for (wchar_t& c : args[0]) {
-            if (c == L'"') c = L'_';
+            if (c == L'"')
+                c = L'_';
         }
     }
     ApplyCommandLine(GetLaunchOptions(), Utils::JoinCommandLine(args));
 }
 
 std::wstring ResolveDownloadRoute(const std::wstring& url) {
-    if (url.find(kRoutePlaceholder) == std::wstring::npos) return url;
+    if (url.find(kRoutePlaceholder) == std::wstring::npos)
+        return url;
     return ResolveDownloadRoute(url, Utils::GetOsName().second);
 }
 

@@ -12,17 +12,17 @@
 struct LaunchOptions {
     std::wstring AppName = L"Glyphora";
     std::wstring AppVersion = L"1.7.9";
-    std::wstring ExeName;                        // file name of the running executable
+    std::wstring ExeName;  // file name of the running executable
     std::wstring DlAppNameSuffix = L".downloader";
     std::wstring DlAppVersion;
-    std::wstring InstCmd;                        // extra switches for the package
-    std::wstring DownloadUrl;                    // after ResolveDownloadRoute
-    int32_t DownloadType = 1;                    // 2 system, 3 segmented, else single-stream
+    std::wstring InstCmd;      // extra switches for the package
+    std::wstring DownloadUrl;  // after ResolveDownloadRoute
+    int32_t DownloadType = 1;  // 2 system, 3 segmented, else single-stream
     bool IsCheckNet = false;
     bool IsEnableAnalytics = true;
-    double DownloadScale = 0.7;                  // download share of the progress bar
-    bool CurlReady = true;                       // libcurl's global initialisation succeeded
-    std::wstring EventTag = L"IN";               // the analytics "AB" value; not configurable
+    double DownloadScale = 0.7;     // download share of the progress bar
+    bool CurlReady = true;          // libcurl's global initialisation succeeded
+    std::wstring EventTag = L"IN";  // the analytics "AB" value; not configurable
 };
 
 /// The one process-wide record. The first call builds it (LoadLaunchOptions), so it is

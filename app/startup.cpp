@@ -22,15 +22,16 @@ int InitCurl(LaunchOptions& options) {
 }
 
 void CleanupCurl(const LaunchOptions& options) {
-    if (options.CurlReady) curl_global_cleanup();
+    if (options.CurlReady)
+        curl_global_cleanup();
 }
 
 void HoldWhileTesting() {
     constexpr int32_t kMaxHoldMs = 60000;
     const char* text = std::getenv("GLYPHORA_TEST_HOLD_MS");
     int32_t ms = 0;
-    if (text == nullptr || !Utils::ParseLeadingInt32(Utils::ToWide(text, Utils::kCodePageUtf8), &ms) ||
-        ms <= 0) {
+    if (text == nullptr ||
+        !Utils::ParseLeadingInt32(Utils::ToWide(text, Utils::kCodePageUtf8), &ms) || ms <= 0) {
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(ms < kMaxHoldMs ? ms : kMaxHoldMs));

@@ -5,7 +5,9 @@
 namespace Utils {
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 }  // namespace
 
@@ -13,28 +15,36 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
     std::vector<std::wstring> args;
     size_t i = 0;
     const size_t n = line.size();
-    while (i < n && IsBlank(line[i])) ++i;
-    if (i == n) return args;
+    while (i < n && IsBlank(line[i]))
+        ++i;
+    if (i == n)
+        return args;
 
     // The program path: no escapes, only an optional pair of quotes around it.
     std::wstring first;
     if (line[i] == L'"') {
         ++i;
-        while (i < n && line[i] != L'"') first.push_back(line[i++]);
-        if (i < n) ++i;  // the closing quote
+        while (i < n && line[i] != L'"')
+            first.push_back(line[i++]);
+        if (i < n)
+            ++i;  // the closing quote
     } else {
-        while (i < n && !IsBlank(line[i])) first.push_back(line[i++]);
+        while (i < n && !IsBlank(line[i]))
+            first.push_back(line[i++]);
     }
     args.push_back(std::move(first));
 
     for (;;) {
-        while (i < n && IsBlank(line[i])) ++i;
-        if (i >= n) break;
+        while (i < n && IsBlank(line[i]))
+            ++i;
+        if (i >= n)
+            break;
         std::wstring arg;
         bool quoted = false;
         while (i < n) {
             wchar_t c = line[i];
-            if (IsBlank(c) && !quoted) break;
+            if (IsBlank(c) && !quoted)
+                break;
             if (c == L'\\') {
                 size_t run = 0;
                 while (i < n && line[i] == L'\\') {
@@ -76,9 +86,11 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
 std::wstring QuoteArgument(std::wstring_view argument) {
     bool needs = argument.empty();
     for (wchar_t c : argument) {
-        if (IsBlank(c) || c == L'"') needs = true;
+        if (IsBlank(c) || c == L'"')
+            needs = true;
     }
-    if (!needs) return std::wstring(argument);
+    if (!needs)
+        return std::wstring(argument);
     std::wstring out = L"\"";
     size_t backslashes = 0;
     for (wchar_t c : argument) {
@@ -104,11 +116,13 @@ std::wstring QuoteArgument(std::wstring_view argument) {
 std::wstring JoinCommandLine(const std::vector<std::wstring>& arguments) {
     std::wstring out;
     for (size_t k = 0; k < arguments.size(); ++k) {
-        if (k > 0) out.push_back(L' ');
+        if (k > 0)
+            out.push_back(L' ');
         const std::wstring& a = arguments[k];
         if (k == 0) {
             bool blank = a.empty();
-            for (wchar_t c : a) blank = blank || IsBlank(c);
+            for (wchar_t c : a)
+                blank = blank || IsBlank(c);
             out += blank ? L"\"" + a + L"\"" : a;
         } else {
             out += QuoteArgument(a);
@@ -118,11 +132,13 @@ std::wstring JoinCommandLine(const std::vector<std::wstring>& arguments) {
 }
 
 CommandLine::CommandLine(std::wstring_view commandLine) {
-    for (const std::wstring& a : SplitCommandLine(commandLine)) Add(a);
+    for (const std::wstring& a : SplitCommandLine(commandLine))
+        Add(a);
 }
 
 CommandLine::CommandLine(const std::vector<std::wstring>& arguments) {
-    for (const std::wstring& a : arguments) Add(a);
+    for (const std::wstring& a : arguments)
+        Add(a);
 }
 
 void CommandLine::Add(const std::wstring& argument) {
@@ -138,7 +154,9 @@ void CommandLine::Add(const std::wstring& argument) {
     entries_.emplace(std::move(key), std::move(value));  // keeps the first occurrence
 }
 
-bool CommandLine::Has(const std::wstring& key) const { return entries_.count(key) != 0; }
+bool CommandLine::Has(const std::wstring& key) const {
+    return entries_.count(key) != 0;
+}
 
 std::wstring CommandLine::GetString(const std::wstring& key) const {
     auto it = entries_.find(key);
@@ -148,14 +166,16 @@ std::wstring CommandLine::GetString(const std::wstring& key) const {
 int32_t CommandLine::GetInt(const std::wstring& key) const {
     int32_t v = 0;
     auto it = entries_.find(key);
-    if (it == entries_.end() || !ParseLeadingInt32(it->second, &v)) return 0;
+    if (it == entries_.end() || !ParseLeadingInt32(it->second, &v))
+        return 0;
     return v;
 }
 
 double CommandLine::GetDouble(const std::wstring& key, double fallback) const {
     double v = fallback;
     auto it = entries_.find(key);
-    if (it == entries_.end() || !ParseLeadingDouble(it->second, &v)) return fallback;
+    if (it == entries_.end() || !ParseLeadingDouble(it->second, &v))
+        return fallback;
     return v;
 }
 

@@ -18,7 +18,8 @@ bool HardDiskManager::CheckFreeSpace(std::wstring_view directory) {
     }
     struct statvfs vfs {};
     for (;;) {
-        if (::statvfs(path.c_str(), &vfs) == 0) break;
+        if (::statvfs(path.c_str(), &vfs) == 0)
+            break;
         int err = errno;
         size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
         if ((err != ENOENT && err != ENOTDIR) || path == "/" || slash == std::string::npos) {

@@ -10,8 +10,8 @@
 namespace Utils {
 
 std::wstring GuidText(const uint8_t b[16]) {
-    const uint32_t data1 = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 |
-                           uint32_t{b[3]} << 24;
+    const uint32_t data1 =
+        uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
     const unsigned data2 = unsigned{b[4]} | unsigned{b[5]} << 8;
     const unsigned data3 = unsigned{b[6]} | unsigned{b[7]} << 8;
     wchar_t buf[40];
@@ -27,7 +27,8 @@ std::wstring NewGuidText() {
     while (got < sizeof(b)) {
         ssize_t n = ::getrandom(b + got, sizeof(b) - got, 0);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             TRACE(L"getrandom failed errno=%d\r\n", errno);
             return {};
         }

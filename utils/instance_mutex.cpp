@@ -14,15 +14,19 @@ namespace Utils {
 
 std::string InstanceMutex::LockFilePath() const {
     const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    if (dir == nullptr || dir[0] == '\0') dir = std::getenv("TMPDIR");
-    if (dir == nullptr || dir[0] == '\0') dir = "/tmp";
+    if (dir == nullptr || dir[0] == '\0')
+        dir = std::getenv("TMPDIR");
+    if (dir == nullptr || dir[0] == '\0')
+        dir = "/tmp";
     std::string path = dir;
-    if (path.back() != '/') path.push_back('/');
+    if (path.back() != '/')
+        path.push_back('/');
     return path + ToNarrow(Name(), kCodePageUtf8);
 }
 
 void InstanceMutex::Acquire() {
-    if (fd_ >= 0) return;
+    if (fd_ >= 0)
+        return;
     std::string path = LockFilePath();
     // Read-only is enough for flock; O_NOFOLLOW keeps a planted link in a shared folder
     // from redirecting the open.
@@ -47,7 +51,8 @@ void InstanceMutex::Acquire() {
 }
 
 void InstanceMutex::Release() {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;

@@ -25,7 +25,8 @@ bool ParseLeadingInt32(std::wstring_view text, int32_t* value) {
     wchar_t* end = nullptr;
     errno = 0;
     long long v = std::wcstoll(begin, &end, 10);
-    if (end == begin || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+    if (end == begin || errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
+        return false;
     *value = static_cast<int32_t>(v);
     return true;
 }
@@ -37,7 +38,8 @@ bool ParseLeadingDouble(std::wstring_view text, double* value) {
     errno = 0;
     double v = CLocale() != static_cast<locale_t>(0) ? ::wcstod_l(begin, &end, CLocale())
                                                      : std::wcstod(begin, &end);
-    if (end == begin || errno == ERANGE) return false;
+    if (end == begin || errno == ERANGE)
+        return false;
     *value = v;
     return true;
 }

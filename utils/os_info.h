@@ -11,8 +11,7 @@ namespace Utils {
 /// count): "XP-" below 5, "2K", "XP", "Server 2003" / "Server 2003 R2", "XP+", "Vista",
 /// "7", "8", "8.1", "8.1+", "10", "10+", and "major.minor.build" for 7, 8, 9 and above 10.
 /// Kept as a pure table so the names the distribution side knows stay testable here.
-std::wstring WindowsVersionName(uint32_t major, uint32_t minor, uint32_t build,
-                                bool serverR2);
+std::wstring WindowsVersionName(uint32_t major, uint32_t minor, uint32_t build, bool serverR2);
 
 /// (family, version) of this machine: ("Linux", the kernel release from uname), or
 /// ("Linux", "") when uname fails. Never names a Windows version, so a route chosen from it

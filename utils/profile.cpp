@@ -25,13 +25,16 @@ bool IsBlank(wchar_t c) {
 
 std::wstring_view Trim(std::wstring_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
             return false;
@@ -49,7 +52,8 @@ struct LineInfo {
 LineInfo Classify(std::wstring_view line) {
     LineInfo info;
     std::wstring_view t = Trim(line);
-    if (t.empty() || t[0] == L';') return info;
+    if (t.empty() || t[0] == L';')
+        return info;
     if (t[0] == L'[') {
         size_t close = t.find(L']');
         info.kind = LineInfo::kSection;
@@ -75,8 +79,10 @@ std::wstring Unquote(std::wstring_view v) {
 }
 
 std::wstring CutToBuffer(std::wstring s, size_t bufferChars) {
-    if (bufferChars == 0) return {};
-    if (s.size() > bufferChars - 1) s.resize(bufferChars - 1);
+    if (bufferChars == 0)
+        return {};
+    if (s.size() > bufferChars - 1)
+        s.resize(bufferChars - 1);
     return s;
 }
 
@@ -100,7 +106,8 @@ std::vector<std::string> SplitLines(const std::string& text, bool* finalNewline)
 
 std::wstring DecodeLine(const std::string& raw, bool first) {
     std::string_view v(raw);
-    if (first && v.substr(0, 3) == kUtf8Bom) v.remove_prefix(3);
+    if (first && v.substr(0, 3) == kUtf8Bom)
+        v.remove_prefix(3);
     return ToWide(v, kCodePageUtf8);
 }
 
@@ -110,7 +117,8 @@ bool ReadWholeFile(const std::string& path, std::string* out, bool* exists) {
     *exists = false;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return true;
+        if (errno == ENOENT)
+            return true;
         TRACE(L"open %s failed errno=%d\r\n", path.c_str(), errno);
         return false;
     }
@@ -119,12 +127,14 @@ bool ReadWholeFile(const std::string& path, std::string* out, bool* exists) {
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof(buf));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             TRACE(L"read %s failed errno=%d\r\n", path.c_str(), errno);
             ::close(fd);
             return false;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         out->append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
@@ -153,7 +163,8 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
     size_t left = text.size();
     while (ok && left > 0) {
         ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             break;
@@ -178,7 +189,8 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 std::string OneLine(std::wstring_view s) {
     std::wstring w(s);
     for (wchar_t& c : w) {
-        if (c == L'\r' || c == L'\n') c = L' ';
+        if (c == L'\r' || c == L'\n')
+            c = L' ';
     }
     return ToNarrow(w, kCodePageUtf8);
 }
@@ -186,14 +198,15 @@ std::string OneLine(std::wstring_view s) {
 // Finds the key in the section. Returns false when the section is missing. On return
 // `keyLine` is the index of the first line of the key (or npos) and `insertAt` the index
 // after the section's last non-blank line.
-bool Locate(const std::vector<std::string>& lines, std::wstring_view section,
-            std::wstring_view key, std::vector<size_t>* keyLines, size_t* insertAt) {
+bool Locate(const std::vector<std::string>& lines, std::wstring_view section, std::wstring_view key,
+            std::vector<size_t>* keyLines, size_t* insertAt) {
     bool inSection = false, found = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::wstring text = DecodeLine(lines[i], i == 0);
         LineInfo info = Classify(text);
         if (info.kind == LineInfo::kSection) {
-            if (found) break;  // only the first section of the name counts
+            if (found)
+                break;  // only the first section of the name counts
             inSection = EqualsNoCase(info.name, section);
             if (inSection) {
                 found = true;
@@ -201,9 +214,12 @@ bool Locate(const std::vector<std::string>& lines, std::wstring_view section,
             }
             continue;
         }
-        if (!inSection) continue;
-        if (!Trim(text).empty()) *insertAt = i + 1;
-        if (info.kind == LineInfo::kKey && EqualsNoCase(info.name, key)) keyLines->push_back(i);
+        if (!inSection)
+            continue;
+        if (!Trim(text).empty())
+            *insertAt = i + 1;
+        if (info.kind == LineInfo::kKey && EqualsNoCase(info.name, key))
+            keyLines->push_back(i);
     }
     return found;
 }
@@ -212,7 +228,8 @@ std::string JoinLines(const std::vector<std::string>& lines, bool finalNewline) 
     std::string out;
     for (size_t i = 0; i < lines.size(); ++i) {
         out += lines[i];
-        if (i + 1 < lines.size() || finalNewline) out.push_back('\n');
+        if (i + 1 < lines.size() || finalNewline)
+            out.push_back('\n');
     }
     return out;
 }
@@ -222,7 +239,8 @@ std::string JoinLines(const std::vector<std::string>& lines, bool finalNewline) 
 std::wstring ReadProfileStringFromText(std::string_view fileText, std::wstring_view section,
                                        std::wstring_view key, std::wstring_view defaultValue,
                                        size_t bufferChars) {
-    if (fileText.substr(0, 3) == kUtf8Bom) fileText.remove_prefix(3);
+    if (fileText.substr(0, 3) == kUtf8Bom)
+        fileText.remove_prefix(3);
     bool inSection = false, seenSection = false;
     size_t start = 0;
     while (start <= fileText.size()) {
@@ -231,11 +249,13 @@ std::wstring ReadProfileStringFromText(std::string_view fileText, std::wstring_v
             fileText.substr(start, nl == std::string_view::npos ? fileText.npos : nl - start);
         start = nl == std::string_view::npos ? fileText.size() + 1 : nl + 1;
         // Cheap skip of lines that cannot matter before decoding them.
-        if (!inSection && raw.find('[') == std::string_view::npos) continue;
+        if (!inSection && raw.find('[') == std::string_view::npos)
+            continue;
         std::wstring line = ToWide(raw, kCodePageUtf8);
         LineInfo info = Classify(line);
         if (info.kind == LineInfo::kSection) {
-            if (seenSection) break;
+            if (seenSection)
+                break;
             inSection = EqualsNoCase(info.name, section);
             seenSection = inSection;
         } else if (inSection && info.kind == LineInfo::kKey && EqualsNoCase(info.name, key)) {
@@ -243,7 +263,8 @@ std::wstring ReadProfileStringFromText(std::string_view fileText, std::wstring_v
         }
     }
     std::wstring_view def = defaultValue;
-    while (!def.empty() && IsBlank(def.back())) def.remove_suffix(1);
+    while (!def.empty() && IsBlank(def.back()))
+        def.remove_suffix(1);
     return CutToBuffer(std::wstring(def), bufferChars);
 }
 
@@ -256,11 +277,12 @@ std::wstring ReadProfileString(const std::string& path, std::wstring_view sectio
     return ReadProfileStringFromText(text, section, key, defaultValue, bufferChars);
 }
 
-int32_t ReadProfileInt(const std::string& path, std::wstring_view section,
-                       std::wstring_view key, int32_t defaultValue) {
+int32_t ReadProfileInt(const std::string& path, std::wstring_view section, std::wstring_view key,
+                       int32_t defaultValue) {
     // The system reads the value into a small buffer first; a value that long is no number.
     std::wstring value = ReadProfileString(path, section, key, L"", 32);
-    if (value.empty()) return defaultValue;
+    if (value.empty())
+        return defaultValue;
     int32_t v = 0;
     return ParseLeadingInt32(value, &v) ? v : 0;
 }
@@ -273,11 +295,13 @@ std::string UpdateProfileText(std::string_view fileText, std::wstring_view secti
     size_t insertAt = 0;
     const bool found = Locate(lines, section, key, &keyLines, &insertAt);
     if (value == nullptr) {
-        if (!found || keyLines.empty()) return std::string(fileText);
+        if (!found || keyLines.empty())
+            return std::string(fileText);
         for (auto it = keyLines.rbegin(); it != keyLines.rend(); ++it) {
             lines.erase(lines.begin() + static_cast<long>(*it));
         }
-        if (lines.empty()) finalNewline = true;
+        if (lines.empty())
+            finalNewline = true;
         return JoinLines(lines, finalNewline);
     }
     bool crlf = !lines.empty() && !lines[0].empty() && lines[0].back() == '\r';
@@ -288,7 +312,8 @@ std::string UpdateProfileText(std::string_view fileText, std::wstring_view secti
             lines[keyLines[0]] = entry;
         } else {
             lines.insert(lines.begin() + static_cast<long>(insertAt), entry);
-            if (insertAt == lines.size() - 1) finalNewline = true;
+            if (insertAt == lines.size() - 1)
+                finalNewline = true;
         }
     } else {
         lines.push_back("[" + OneLine(section) + "]" + cr);
@@ -298,20 +323,22 @@ std::string UpdateProfileText(std::string_view fileText, std::wstring_view secti
     return JoinLines(lines, finalNewline);
 }
 
-bool WriteProfileString(const std::string& path, std::wstring_view section,
-                        std::wstring_view key, std::wstring_view value) {
+bool WriteProfileString(const std::string& path, std::wstring_view section, std::wstring_view key,
+                        std::wstring_view value) {
     std::string text;
     bool exists = false;
-    if (!ReadWholeFile(path, &text, &exists)) return false;
+    if (!ReadWholeFile(path, &text, &exists))
+        return false;
     return ReplaceFile(path, UpdateProfileText(text, section, key, &value));
 }
 
-bool DeleteProfileKey(const std::string& path, std::wstring_view section,
-                      std::wstring_view key) {
+bool DeleteProfileKey(const std::string& path, std::wstring_view section, std::wstring_view key) {
     std::string text;
     bool exists = false;
-    if (!ReadWholeFile(path, &text, &exists)) return false;
-    if (!exists) return true;
+    if (!ReadWholeFile(path, &text, &exists))
+        return false;
+    if (!exists)
+        return true;
     std::string updated = UpdateProfileText(text, section, key, nullptr);
     return updated == text || ReplaceFile(path, updated);
 }

@@ -37,19 +37,18 @@ std::wstring ReadProfileString(const std::string& path, std::wstring_view sectio
 /// GetPrivateProfileInt: `defaultValue` when the file, section or key is missing or the
 /// value is empty; otherwise the decimal integer at the start of the value (blanks and a
 /// sign allowed), 0 when the value does not begin with a number or is out of 32-bit range.
-int32_t ReadProfileInt(const std::string& path, std::wstring_view section,
-                       std::wstring_view key, int32_t defaultValue);
+int32_t ReadProfileInt(const std::string& path, std::wstring_view section, std::wstring_view key,
+                       int32_t defaultValue);
 
 /// WritePrivateProfileString: stores "key=value" in `section`. False when the file cannot
 /// be read or written (a trace line names the path and errno). Line breaks in `value` are
 /// replaced by blanks, because a value is one line.
-bool WriteProfileString(const std::string& path, std::wstring_view section,
-                        std::wstring_view key, std::wstring_view value);
+bool WriteProfileString(const std::string& path, std::wstring_view section, std::wstring_view key,
+                        std::wstring_view value);
 
 /// WritePrivateProfileString with a null value: removes every line of `key` from `section`.
 /// True when the key is gone afterwards (also when it was never there).
-bool DeleteProfileKey(const std::string& path, std::wstring_view section,
-                      std::wstring_view key);
+bool DeleteProfileKey(const std::string& path, std::wstring_view section, std::wstring_view key);
 
 /// The reader on text already in memory (the fuzz target and the tests use it).
 std::wstring ReadProfileStringFromText(std::string_view fileText, std::wstring_view section,

@@ -29,11 +29,20 @@ std::wstring Escape(std::wstring_view s) {
     std::wstring out;
     for (wchar_t c : s) {
         switch (c) {
-            case L'\\': out += L"\\\\"; break;
-            case L'\t': out += L"\\t"; break;
-            case L'\n': out += L"\\n"; break;
-            case L'\r': out += L"\\r"; break;
-            default: out.push_back(c);
+            case L'\\':
+                out += L"\\\\";
+                break;
+            case L'\t':
+                out += L"\\t";
+                break;
+            case L'\n':
+                out += L"\\n";
+                break;
+            case L'\r':
+                out += L"\\r";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out;
@@ -53,7 +62,8 @@ std::wstring Unescape(std::wstring_view s) {
 }
 
 bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
             return false;
@@ -65,13 +75,16 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 // are skipped, so a damaged file loses only its damaged lines.
 bool LoadValues(const std::string& file, std::vector<Value>* values) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     std::string bytes;
     char buf[8192];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof(buf));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
         bytes.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
@@ -83,12 +96,15 @@ bool LoadValues(const std::string& file, std::vector<Value>* values) {
                                (nl == std::wstring::npos ? text.size() : nl) - start);
         start = nl == std::wstring::npos ? text.size() : nl + 1;
         size_t t1 = line.find(L'\t');
-        if (t1 == std::wstring_view::npos) continue;
+        if (t1 == std::wstring_view::npos)
+            continue;
         size_t t2 = line.find(L'\t', t1 + 1);
-        if (t2 == std::wstring_view::npos) continue;
+        if (t2 == std::wstring_view::npos)
+            continue;
         Value v;
         v.name = Unescape(line.substr(0, t1));
-        v.type = static_cast<uint32_t>(std::wcstoul(std::wstring(line.substr(t1 + 1, t2 - t1 - 1)).c_str(), nullptr, 10));
+        v.type = static_cast<uint32_t>(
+            std::wcstoul(std::wstring(line.substr(t1 + 1, t2 - t1 - 1)).c_str(), nullptr, 10));
         v.text = Unescape(line.substr(t2 + 1));
         values->push_back(std::move(v));
     }
@@ -111,9 +127,12 @@ bool StoreValues(const std::string& file, const std::vector<Value>& values) {
     size_t done = 0;
     while (ok && done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
     }
     ok = ::fsync(fd) == 0 && ok;
     int err = errno;
@@ -140,7 +159,8 @@ public:
         }
     }
     ~KeyLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+        if (fd_ >= 0)
+            ::close(fd_);  // closing releases the lock
     }
     KeyLock(const KeyLock&) = delete;
     KeyLock& operator=(const KeyLock&) = delete;
@@ -158,11 +178,13 @@ std::string RegistryKeyFile(std::wstring_view keyPath) {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0') return {};
+        if (home == nullptr || home[0] == '\0')
+            return {};
         base = std::string(home) + "/.config";
     }
     std::wstring_view rest = keyPath;
-    if (rest.size() >= 9 && SameName(rest.substr(0, 9), kSoftwarePrefix)) rest.remove_prefix(9);
+    if (rest.size() >= 9 && SameName(rest.substr(0, 9), kSoftwarePrefix))
+        rest.remove_prefix(9);
     std::string relative;
     size_t start = 0;
     while (start <= rest.size()) {
@@ -170,18 +192,23 @@ std::string RegistryKeyFile(std::wstring_view keyPath) {
         std::wstring_view part =
             rest.substr(start, sep == std::wstring_view::npos ? rest.npos : sep - start);
         start = sep == std::wstring_view::npos ? rest.size() + 1 : sep + 1;
-        if (part.empty()) continue;
-        if (part == L"." || part == L".." || part.find(L'/') != std::wstring_view::npos) return {};
-        if (!relative.empty()) relative += '/';
+        if (part.empty())
+            continue;
+        if (part == L"." || part == L".." || part.find(L'/') != std::wstring_view::npos)
+            return {};
+        if (!relative.empty())
+            relative += '/';
         relative += ToNarrow(part, kCodePageUtf8);
     }
-    if (relative.empty()) return {};
+    if (relative.empty())
+        return {};
     return base + "/" + relative + ".reg";
 }
 
 uint32_t RegStringByteSize(std::wstring_view text) {
     uint32_t units = 0;
-    for (wchar_t c : text) units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+    for (wchar_t c : text)
+        units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
     return 2 * units;
 }
 
@@ -209,20 +236,25 @@ bool WriteRegString(std::wstring_view name, std::wstring_view text, std::wstring
             break;
         }
     }
-    if (!replaced) values.push_back(Value{std::wstring(name), kRegSz, std::wstring(text)});
+    if (!replaced)
+        values.push_back(Value{std::wstring(name), kRegSz, std::wstring(text)});
     return StoreValues(file, values);
 }
 
 bool ReadRegString(std::wstring_view name, uint32_t* type, std::wstring* text,
                    std::wstring_view keyPath) {
     std::string file = RegistryKeyFile(keyPath);
-    if (file.empty()) return false;
+    if (file.empty())
+        return false;
     std::vector<Value> values;
-    if (!LoadValues(file, &values)) return false;
+    if (!LoadValues(file, &values))
+        return false;
     for (const Value& v : values) {
         if (SameName(v.name, name)) {
-            if (type != nullptr) *type = v.type;
-            if (text != nullptr) *text = v.text;
+            if (type != nullptr)
+                *type = v.type;
+            if (text != nullptr)
+                *text = v.text;
             return true;
         }
     }

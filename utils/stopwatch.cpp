@@ -16,7 +16,8 @@ void Stopwatch::Start() {
 }
 
 float Stopwatch::ElapsedSeconds() const {
-    if (!running_) return 0.0f;
+    if (!running_)
+        return 0.0f;
     uint32_t span = ticks_() - startTick_;
     return static_cast<float>(span) / 1000.0f;
 }

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cstdio>
 #include <cwchar>
 #include <mutex>
 #include <vector>
@@ -38,8 +38,10 @@ bool EndsWithLineFeed(const wchar_t* format) {
 int ChannelFd() {
     static const int fd = [] {
         const char* target = std::getenv("GLYPHORA_TRACE");
-        if (target == nullptr || *target == '\0') return 2;
-        if (std::strcmp(target, "off") == 0) return -1;
+        if (target == nullptr || *target == '\0')
+            return 2;
+        if (std::strcmp(target, "off") == 0)
+            return -1;
         int f = ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         return f >= 0 ? f : 2;
     }();
@@ -52,7 +54,8 @@ void WriteAll(int fd, const std::string& bytes) {
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return;
         }
         p += n;
@@ -83,7 +86,8 @@ TraceStamp CurrentTraceStamp() {
 
 std::wstring FormatTraceLine(const TraceStamp& stamp, const wchar_t* function, int line,
                              const wchar_t* format, va_list args) {
-    if (format == nullptr) return {};
+    if (format == nullptr)
+        return {};
     // The prefix is formatted with its own arguments, then the message with the caller's;
     // the result is what one joined format would give (a literal percent sign in a message
     // is still written "%%").
@@ -103,7 +107,8 @@ std::wstring FormatTraceLine(const TraceStamp& stamp, const wchar_t* function, i
         int n = std::swprintf(out, cap, kPrefixFormat, stamp.pid, stamp.tid, stamp.year,
                               stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second,
                               stamp.millisecond, fn, line);
-        if (n < 0) return {};
+        if (n < 0)
+            return {};
         prefix.assign(out, static_cast<size_t>(n));
     }
     // One formatting pass into a stream that grows as needed: the exact length without a
@@ -115,19 +120,23 @@ std::wstring FormatTraceLine(const TraceStamp& stamp, const wchar_t* function, i
         wchar_t* data = nullptr;
         size_t size = 0;
         FILE* stream = ::open_wmemstream(&data, &size);
-        if (stream == nullptr) return {};
+        if (stream == nullptr)
+            return {};
         va_list copy;
         va_copy(copy, args);
         int n = std::vfwprintf(stream, format, copy);
         va_end(copy);
         int closed = std::fclose(stream);  // also when formatting failed: frees the stream
         bool ok = n >= 0 && closed == 0;
-        if (ok && size <= kMaxLineChars) message.assign(data, size);
+        if (ok && size <= kMaxLineChars)
+            message.assign(data, size);
         std::free(data);
-        if (!ok || size > kMaxLineChars) return {};
+        if (!ok || size > kMaxLineChars)
+            return {};
     }
     std::wstring lineText = prefix + message;
-    if (!EndsWithLineFeed(format)) lineText += L"\r\n";
+    if (!EndsWithLineFeed(format))
+        lineText += L"\r\n";
     return lineText;
 }
 
@@ -136,7 +145,8 @@ void TraceLog(const wchar_t* function, int line, const wchar_t* format, ...) {
     va_start(args, format);
     std::wstring text = FormatTraceLine(CurrentTraceStamp(), function, line, format, args);
     va_end(args);
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
         if (g_sink) {
@@ -145,7 +155,8 @@ void TraceLog(const wchar_t* function, int line, const wchar_t* format, ...) {
         }
     }
     int fd = ChannelFd();
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     WriteAll(fd, ToNarrow(text, 65001));
 }
 
@@ -155,7 +166,8 @@ void SetTraceSink(std::function<void(const std::wstring&)> sink) {
 }
 
 std::wstring QualifiedFunctionName(const char* pretty) {
-    if (pretty == nullptr) return {};
+    if (pretty == nullptr)
+        return {};
     std::string s(pretty);
     // Find the parameter list: the first '(' outside template brackets that is not part of
     // "operator()" and not inside a "<lambda(...)>" name.

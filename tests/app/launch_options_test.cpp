@@ -67,38 +67,48 @@ TEST(LoadLaunchOptions, FileValuesAndTheirFallbacks) {
         std::string file;
         Expect expect;
     } cases[] = {
-        {"only the section header: IsCheckNet defaults to true", "[Install]\n",
-         {.checkNet = true}},
+        {"only the section header: IsCheckNet defaults to true", "[Install]\n", {.checkNet = true}},
         {"empty file: the section is missing, the file exists", "", {.checkNet = true}},
-        {"true spelled with a capital", "[Install]\r\nIsCheckNet=True\r\nIsEnableAnalytics=TRUE\r\n",
+        {"true spelled with a capital",
+         "[Install]\r\nIsCheckNet=True\r\nIsEnableAnalytics=TRUE\r\n",
          {.checkNet = false, .analytics = false}},
         {"blanks and quotes around values",
          "[Install]\n  IsCheckNet =  \"true\"  \nDlAppNameSuffix = '.dl' \n",
          {.checkNet = true, .suffix = L".dl"}},
-        {"names compare without case", "[INSTALL]\ndownloadtype=3\nm_dlappversion=5.1\n",
+        {"names compare without case",
+         "[INSTALL]\ndownloadtype=3\nm_dlappversion=5.1\n",
          {.type = 3, .checkNet = true, .dlVersion = L"5.1"}},
-        {"DownloadType not a number", "[Install]\nDownloadType=abc\n",
+        {"DownloadType not a number",
+         "[Install]\nDownloadType=abc\n",
          {.type = 0, .checkNet = true}},
-        {"DownloadType empty keeps the default", "[Install]\nDownloadType=\n",
+        {"DownloadType empty keeps the default",
+         "[Install]\nDownloadType=\n",
          {.type = 1, .checkNet = true}},
-        {"DownloadType out of range", "[Install]\nDownloadType=99999999999\n",
+        {"DownloadType out of range",
+         "[Install]\nDownloadType=99999999999\n",
          {.type = 0, .checkNet = true}},
-        {"DownloadType with trailing text", "[Install]\nDownloadType= 2x\n",
+        {"DownloadType with trailing text",
+         "[Install]\nDownloadType= 2x\n",
          {.type = 2, .checkNet = true}},
-        {"DownloadScale letters", "[Install]\nDownloadScale=abc\n",
+        {"DownloadScale letters",
+         "[Install]\nDownloadScale=abc\n",
          {.checkNet = true, .scale = 0.0}},
-        {"DownloadScale number then letters", "[Install]\nDownloadScale=0.5abc\n",
+        {"DownloadScale number then letters",
+         "[Install]\nDownloadScale=0.5abc\n",
          {.checkNet = true, .scale = 0.5}},
-        {"DownloadScale out of range", "[Install]\nDownloadScale=1e999\n",
+        {"DownloadScale out of range",
+         "[Install]\nDownloadScale=1e999\n",
          {.checkNet = true, .scale = 0.0}},
         {"DownloadScale empty", "[Install]\nDownloadScale=\n", {.checkNet = true, .scale = 0.0}},
         {"URL with the route placeholder twice",
          "[Install]\nDownloadUrl=http://h/${ROUTE}/p/${ROUTE}?x\n",
          {.url = L"http://h/download_silent/p/download_silent?x", .checkNet = true}},
         {"other sections and unknown keys are ignored",
-         "[Other]\nDownloadType=3\n[Install]\nUnknown=1\nInstCmd=/quiet a=b\n[Install2]\nInstCmd=x\n",
+         "[Other]\nDownloadType=3\n[Install]\nUnknown=1\nInstCmd=/quiet "
+         "a=b\n[Install2]\nInstCmd=x\n",
          {.checkNet = true, .instCmd = L"/quiet a=b"}},
-        {"no final line end", "[Install]\nIsCheckNet=false\nDownloadType=2",
+        {"no final line end",
+         "[Install]\nIsCheckNet=false\nDownloadType=2",
          {.type = 2, .checkNet = false}},
         {"binary junk around the section",
          "\x00\xff\xfe\x01junk\x00\n[Install]\n\xc3\x28=\x80\x81\nDownloadType=3\n\x00\x00[\x00"s,
@@ -107,7 +117,8 @@ TEST(LoadLaunchOptions, FileValuesAndTheirFallbacks) {
          "[Install]\nInstCmd=" + std::string(100000, 'x'),
          {.checkNet = true, .instCmd = std::wstring(259, L'x')}},
         {"a very long junk line before the section",
-         std::string(1 << 20, '\x7f') + "\n[Install]\nIsCheckNet=false\n", {.checkNet = false}},
+         std::string(1 << 20, '\x7f') + "\n[Install]\nIsCheckNet=false\n",
+         {.checkNet = false}},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -151,10 +162,14 @@ TEST(ApplyCommandLine, OverlaysOnlyTheSwitchesPresent) {
         o.InstCmd = L"base";
         o.DlAppVersion = L"v";
         Expect e = c.expect;
-        if (!e.checkNet) e.checkNet = true;
-        if (!e.type) e.type = 5;
-        if (!e.instCmd) e.instCmd = L"base";
-        if (!e.dlVersion) e.dlVersion = L"v";
+        if (!e.checkNet)
+            e.checkNet = true;
+        if (!e.type)
+            e.type = 5;
+        if (!e.instCmd)
+            e.instCmd = L"base";
+        if (!e.dlVersion)
+            e.dlVersion = L"v";
         ApplyCommandLine(o, c.line);
         CheckFields(o, e, std::string(c.line, c.line + wcslen(c.line)));
     }
@@ -190,7 +205,8 @@ TEST(ResolveDownloadRoute, RouteFollowsTheVersionText) {
         const wchar_t* expected;
     } cases[] = {
         {L"http://h/${ROUTE}/a/${ROUTE}", L"10", L"http://h/download_silent/a/download_silent"},
-        {L"http://h/${ROUTE}/a/${ROUTE}", L"XP", L"http://h/download_silent_xp/a/download_silent_xp"},
+        {L"http://h/${ROUTE}/a/${ROUTE}", L"XP",
+         L"http://h/download_silent_xp/a/download_silent_xp"},
         {L"http://h/${ROUTE}", L"XP-", L"http://h/download_silent_xp"},
         {L"http://h/${ROUTE}", L"XP+", L"http://h/download_silent_xp"},
         {L"http://h/${ROUTE}", L"2K", L"http://h/download_silent"},

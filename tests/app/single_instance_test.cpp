@@ -41,9 +41,11 @@ Child Start(const TempDir& dir, const std::string& tag, int holdMs) {
     c.err = dir.File(tag + ".err");
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir.path(), "GLYPHORA_TRACE=off",
                                     "HOME=" + dir.path()};
-    if (holdMs > 0) env.push_back("GLYPHORA_TEST_HOLD_MS=" + std::to_string(holdMs));
+    if (holdMs > 0)
+        env.push_back("GLYPHORA_TEST_HOLD_MS=" + std::to_string(holdMs));
     std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string exe = InstallerPath();
     char* argv[] = {exe.data(), nullptr};
@@ -51,7 +53,8 @@ Child Start(const TempDir& dir, const std::string& tag, int holdMs) {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 1, c.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&fa, 2, c.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&c.pid, exe.c_str(), &fa, nullptr, argv, envp.data()) != 0) c.pid = -1;
+    if (posix_spawn(&c.pid, exe.c_str(), &fa, nullptr, argv, envp.data()) != 0)
+        c.pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     return c;
 }
@@ -62,7 +65,8 @@ int Wait(const Child& c, std::chrono::milliseconds limit) {
     for (;;) {
         int status = 0;
         pid_t r = ::waitpid(c.pid, &status, WNOHANG);
-        if (r == c.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r == c.pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(c.pid, SIGKILL);
             ::waitpid(c.pid, &status, 0);
@@ -85,7 +89,8 @@ bool LockHeld(const TempDir& dir, std::chrono::milliseconds limit) {
         if (fd >= 0) {
             bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
             ::close(fd);  // releases our own lock when we got it
-            if (held) return true;
+            if (held)
+                return true;
         }
         std::this_thread::sleep_for(5ms);
     }

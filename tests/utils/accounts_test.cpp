@@ -30,7 +30,8 @@ TEST(Accounts, RootIsAdminAndUnknownUsersAreNot) {
     }
 }
 
-void WriteUtmp(const std::string& path, std::initializer_list<std::pair<const char*, const char*>> recs) {
+void WriteUtmp(const std::string& path,
+               std::initializer_list<std::pair<const char*, const char*>> recs) {
     std::ofstream out(path, std::ios::binary);
     for (auto [line, user] : recs) {
         utmpx u{};

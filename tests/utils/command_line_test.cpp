@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -18,7 +18,8 @@ using Args = std::vector<std::wstring>;
 
 std::string Show(const Args& a) {
     std::string s = "[";
-    for (const auto& x : a) s += "<" + std::string(x.begin(), x.end()) + ">";
+    for (const auto& x : a)
+        s += "<" + std::string(x.begin(), x.end()) + ">";
     return s + "]";
 }
 
@@ -92,7 +93,7 @@ TEST(CommandLine, KeysValuesAndRepeats) {
         bool present;
         const wchar_t* value;
     } cases[] = {
-        {L"C:\\x\\setup.exe", true, L""},           // the program path is a key like any other
+        {L"C:\\x\\setup.exe", true, L""},              // the program path is a key like any other
         {L"-downloadurl", true, L"http://h/a?b=c=d"},  // only the first "=" separates
         {L"-downloadtype", true, L"2"},                // first occurrence wins
         {L"-DownloadUrl", true, L"zzz"},               // keys are case-sensitive
@@ -128,11 +129,11 @@ TEST(CommandLine, ConversionsOfValues) {
         {L"0.5abc", 0, 0.5, false},
         {L"  .25", 0, 0.25, false},
         {L"2147483647", 2147483647, 2147483647.0, false},
-        {L"2147483648", 0, 2147483648.0, false},   // out of int32 range: like no number
+        {L"2147483648", 0, 2147483648.0, false},  // out of int32 range: like no number
         {L"-2147483649", 0, -2147483649.0, false},
         {L"99999999999999999999999", 0, 1e23, false},
-        {L"1e999", 1, nan, false},                 // double overflow: like no number
-        {L"1e-400", 1, nan, false},                // underflow too
+        {L"1e999", 1, nan, false},   // double overflow: like no number
+        {L"1e-400", 1, nan, false},  // underflow too
         {L"true", 0, nan, true},
         {L"True", 0, nan, false},
         {L"TRUE", 0, nan, false},
@@ -142,7 +143,8 @@ TEST(CommandLine, ConversionsOfValues) {
     };
     for (const Case& c : cases) {
         std::wstring line = L"p";
-        if (c.value != nullptr) line += L" \"-k=" + std::wstring(c.value) + L"\"";
+        if (c.value != nullptr)
+            line += L" \"-k=" + std::wstring(c.value) + L"\"";
         Utils::CommandLine cl(line);
         std::string shown = c.value ? std::string(c.value, c.value + wcslen(c.value)) : "(absent)";
         EXPECT_EQ(cl.GetInt(L"-k"), c.asInt) << shown;
@@ -162,8 +164,8 @@ TEST(CommandLine, ConversionsOfValues) {
 // the machine has none installed.
 TEST(NumberText, DecimalPointIgnoresTheLocale) {
     TestSupport::TempDir dir;
-    std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") +
-                      "' >/dev/null 2>&1";
+    std::string cmd =
+        "localedef -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         ::setenv("LOCPATH", dir.path().c_str(), 1);

@@ -35,7 +35,8 @@ TEST(HardDiskManager, FailureLeavesTheFieldsAndTraces) {
     }
     Utils::SetTraceSink(nullptr);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[0].find(L"HardDiskManager::CheckFreeSpace FAIL code=2\r\n"), std::wstring::npos);
+    EXPECT_NE(lines[0].find(L"HardDiskManager::CheckFreeSpace FAIL code=2\r\n"),
+              std::wstring::npos);
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ using TestSupport::ScopedEnv;
 using TestSupport::TempDir;
 namespace fs = std::filesystem;
 
-std::wstring W(const std::string& s) { return Utils::ToWide(s, Utils::kCodePageUtf8); }
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
 
 TEST(CreateDirectoryTree, CreatesTheMissingLevels) {
     struct Case {
@@ -33,7 +35,8 @@ TEST(CreateDirectoryTree, CreatesTheMissingLevels) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        if (*c.existing) fs::create_directories(dir.File(c.existing));
+        if (*c.existing)
+            fs::create_directories(dir.File(c.existing));
         EXPECT_EQ(Utils::CreateDirectoryTree(W(dir.File(c.path))), c.ok) << c.label;
         EXPECT_TRUE(fs::is_directory(dir.File(c.path))) << c.label;
     }
@@ -53,7 +56,8 @@ TEST(CreateDirectoryTree, LengthLimitIs260) {
     ASSERT_LT(base.size(), 200u);
     auto pathOfLength = [&](size_t n) {
         std::string p = base + "d/";
-        while (p.size() < n) p += (n - p.size() > 1) ? "e" : "f";
+        while (p.size() < n)
+            p += (n - p.size() > 1) ? "e" : "f";
         p.resize(n);
         return p;
     };
@@ -90,7 +94,8 @@ TEST(GetTempFolder, RefusesWhatIsNotOurFolder) {
         TempDir dir;
         ScopedEnv env("TMPDIR", dir.path());
         fs::create_directory(dir.File("elsewhere"));
-        fs::create_directory_symlink(dir.File("elsewhere"), dir.File("~OrvanTemp.92482B06FB471E17"));
+        fs::create_directory_symlink(dir.File("elsewhere"),
+                                     dir.File("~OrvanTemp.92482B06FB471E17"));
         EXPECT_EQ(Utils::GetTempFolder(), L"");  // a planted link
     }
     {

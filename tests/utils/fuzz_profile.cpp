@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const wchar_t* s : kSections) {
         for (const wchar_t* k : kKeys) {
             std::wstring v = Utils::ReadProfileStringFromText(text, s, k, L"dflt", 260);
-            if (v.size() > 259) std::abort();
+            if (v.size() > 259)
+                std::abort();
             (void)Utils::ReadProfileStringFromText(text, s, k, L"", size % 7);
         }
     }
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     std::string removed = Utils::UpdateProfileText(written, L"Install", L"FuzzKey", nullptr);
-    if (Utils::ReadProfileStringFromText(removed, L"Install", L"FuzzKey", L"gone", 260) != L"gone") {
+    if (Utils::ReadProfileStringFromText(removed, L"Install", L"FuzzKey", L"gone", 260) !=
+        L"gone") {
         std::abort();
     }
     return 0;

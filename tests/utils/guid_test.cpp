@@ -29,7 +29,7 @@ TEST(NewGuidText, FreshVersion4Texts) {
                 EXPECT_EQ(std::iswlower(static_cast<wint_t>(c)) != 0, third) << k;
             }
         }
-        EXPECT_EQ(g[12], L'4');                             // version 4
+        EXPECT_EQ(g[12], L'4');                                            // version 4
         EXPECT_NE(std::wstring(L"89AB").find(g[16]), std::wstring::npos);  // variant 10xx
         seen.insert(g);
     }

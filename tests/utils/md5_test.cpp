@@ -32,7 +32,8 @@ TEST(Md5, Rfc1321TestSuite) {
         EXPECT_EQ(Utils::Md5::OfBytes(c.input), c.digest) << '"' << c.input << '"';
         // The same digest when the input arrives one byte at a time.
         Utils::Md5 ctx;
-        for (char ch : c.input) ctx.Update(&ch, 1);
+        for (char ch : c.input)
+            ctx.Update(&ch, 1);
         uint8_t d[16];
         ctx.Final(d);
         EXPECT_EQ(Utils::Md5::ToHex(d), c.digest) << '"' << c.input << '"';
@@ -43,17 +44,20 @@ TEST(Md5, Rfc1321TestSuite) {
 std::string Md5sum(const std::string& path) {
     std::string cmd = "md5sum '" + path + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> p(::popen(cmd.c_str(), "r"), &::pclose);
-    if (!p) return "popen failed";
+    if (!p)
+        return "popen failed";
     char buf[64] = {};
-    if (std::fgets(buf, 33, p.get()) == nullptr) return "no output";
+    if (std::fgets(buf, 33, p.get()) == nullptr)
+        return "no output";
     return buf;
 }
 
 TEST(GetFileMd5, SizesAroundTheBlockBoundaries) {
     TempDir dir;
-    const size_t sizes[] = {0,    1,    55,   56,   57,   63,   64,   65,   119,  120,
-                            127,  128,  129,  1023, 1024, 1025, 2047, 2048, 2049, 1024 * 64 + 63,
-                            262143, 262144, 262145, 1000003};
+    const size_t sizes[] = {
+        0,      1,      55,     56,     57,   63,   64,   65,   119,  120,
+        127,    128,    129,    1023,   1024, 1025, 2047, 2048, 2049, 1024 * 64 + 63,
+        262143, 262144, 262145, 1000003};
     for (size_t n : sizes) {
         std::string bytes(n, '\0');
         uint32_t x = static_cast<uint32_t>(n) * 2654435761u + 1;
@@ -98,7 +102,8 @@ TEST(GetUrlMd5, SecondToLastSegment) {
         {"x//", ""},
         {"http://h/p/f.exe?x=1/2", "f.exe?x=1"},  // a "/" in the query counts
     };
-    for (const Case& c : cases) EXPECT_EQ(Utils::GetUrlMd5(c.url), c.expected) << c.url;
+    for (const Case& c : cases)
+        EXPECT_EQ(Utils::GetUrlMd5(c.url), c.expected) << c.url;
 }
 
 }  // namespace

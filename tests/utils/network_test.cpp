@@ -10,7 +10,7 @@ TEST(ComposeNetworkResult, FlagsAndVerdicts) {
         uint32_t expected;
     } cases[] = {
         {{false, false, false, false}, 1u << 16},
-        {{false, false, true, true}, 1u << 16},  // routes without an address: nothing
+        {{false, false, true, true}, 1u << 16},          // routes without an address: nothing
         {{true, false, false, false}, 2u << 16 | 0x20},  // LAN, no internet
         {{true, true, false, false}, 2u << 16 | 0x220},
         {{true, false, true, false}, 0x20 | 0x40},
@@ -30,23 +30,34 @@ TEST(DefaultRoutes, ParsedFromProcText) {
         std::string text;
         bool expected;
     } v4[] = {
-        {std::string(header) + "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n", true},
-        {std::string(header) + "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n", false},
-        {std::string(header) + "eth0\t00000000\t0102A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n", false},
+        {std::string(header) + "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n",
+         true},
+        {std::string(header) + "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n",
+         false},
+        {std::string(header) + "eth0\t00000000\t0102A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n",
+         false},
         {std::string(header) + "lo\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n", false},
         {"", false},
         {"garbage\n\x01\x02 line", false},
     };
-    for (const Case& c : v4) EXPECT_EQ(Utils::HasDefaultRouteV4(c.text), c.expected) << c.text;
+    for (const Case& c : v4)
+        EXPECT_EQ(Utils::HasDefaultRouteV4(c.text), c.expected) << c.text;
 
     const std::string zero(32, '0');
     Case v6[] = {
-        {zero + " 00 " + zero + " 00 fe800000000000000000000000000001 00000400 00000001 00000000 00000003     eth0\n", true},
-        {zero + " 00 " + zero + " 00 " + zero + " ffffffff 00000001 00000000 00200200       lo\n", false},
-        {zero + " 00 " + zero + " 00 " + zero + " ffffffff 00000001 00000000 00200201     eth0\n", false},
-        {"fe800000000000000000000000000000 40 " + zero + " 00 " + zero + " 00000100 00000001 00000000 00000001     eth0\n", false},
+        {zero + " 00 " + zero +
+             " 00 fe800000000000000000000000000001 00000400 00000001 00000000 00000003     eth0\n",
+         true},
+        {zero + " 00 " + zero + " 00 " + zero + " ffffffff 00000001 00000000 00200200       lo\n",
+         false},
+        {zero + " 00 " + zero + " 00 " + zero + " ffffffff 00000001 00000000 00200201     eth0\n",
+         false},
+        {"fe800000000000000000000000000000 40 " + zero + " 00 " + zero +
+             " 00000100 00000001 00000000 00000001     eth0\n",
+         false},
     };
-    for (const Case& c : v6) EXPECT_EQ(Utils::HasDefaultRouteV6(c.text), c.expected) << c.text;
+    for (const Case& c : v6)
+        EXPECT_EQ(Utils::HasDefaultRouteV6(c.text), c.expected) << c.text;
 }
 
 TEST(CheckNetwork, ResultHasTheDocumentedLayout) {

@@ -64,7 +64,8 @@ TEST(ReadProfileString, WindowsSemantics) {
     std::string path = dir.Write("a.ini", file);
     for (const Case& c : cases) {
         std::wstring want = c.expected;
-        if (want == L"<default>") want = L"dflt";
+        if (want == L"<default>")
+            want = L"dflt";
         EXPECT_EQ(Utils::ReadProfileString(path, c.section, c.key, L"dflt  "), want)
             << std::string(c.key, c.key + wcslen(c.key));
     }
@@ -79,7 +80,8 @@ TEST(ReadProfileString, BufferSizeTruncates) {
         const wchar_t* expected;
     } cases[] = {{0, L""}, {1, L""}, {2, L"a"}, {6, L"abcde"}, {7, L"abcdef"}, {260, L"abcdef"}};
     for (const Case& c : cases) {
-        EXPECT_EQ(Utils::ReadProfileString(path, L"S", L"K", L"", c.buffer), c.expected) << c.buffer;
+        EXPECT_EQ(Utils::ReadProfileString(path, L"S", L"K", L"", c.buffer), c.expected)
+            << c.buffer;
         EXPECT_EQ(Utils::ReadProfileString(path, L"S", L"Missing", L"abcdef", c.buffer), c.expected)
             << c.buffer;
     }
@@ -90,7 +92,9 @@ TEST(ReadProfileString, Utf8TextAndJunk) {
                                                L"S", L"Name", L""),
               L"\u6587\u5b57");
     // Invalid UTF-8 reads as replacement characters, never fails.
-    EXPECT_EQ(Utils::ReadProfileStringFromText("[S]\nK=a\xff" "b", L"S", L"K", L""),
+    EXPECT_EQ(Utils::ReadProfileStringFromText("[S]\nK=a\xff"
+                                               "b",
+                                               L"S", L"K", L""),
               L"a\ufffdb");
     EXPECT_EQ(Utils::ReadProfileStringFromText("[S]\nK=a\0b\n"s, L"S", L"K", L""),
               std::wstring(L"a\0b", 3));
@@ -99,12 +103,11 @@ TEST(ReadProfileString, Utf8TextAndJunk) {
 TEST(ReadProfileInt, ConversionTable) {
     TempDir dir;
     std::string path = dir.Write(
-        "a.ini",
-        "[S]\nA=42\nB= -7 \nC=abc\nD=\nE=12abc\nF=2147483648\nG=\"5\"\nH=+3\nI=0x10\n");
+        "a.ini", "[S]\nA=42\nB= -7 \nC=abc\nD=\nE=12abc\nF=2147483648\nG=\"5\"\nH=+3\nI=0x10\n");
     struct Case {
         const wchar_t* key;
         int32_t expected;
-    } cases[] = {{L"A", 42}, {L"B", -7}, {L"C", 0},  {L"D", 99}, {L"E", 12},
+    } cases[] = {{L"A", 42}, {L"B", -7}, {L"C", 0}, {L"D", 99}, {L"E", 12},
                  {L"F", 0},  {L"G", 5},  {L"H", 3}, {L"I", 0},  {L"Missing", 99}};
     for (const Case& c : cases) {
         EXPECT_EQ(Utils::ReadProfileInt(path, L"S", c.key, 99), c.expected)
@@ -124,23 +127,20 @@ TEST(WriteProfileString, KeepsEveryOtherLineAsItWas) {
         {"replace in place, comments and odd lines kept",
          "; c\n[Main]\nA=1\n  junk line  \nB = 2 ; not a comment\n[Next]\nA=3\n", L"main", L"b",
          L"new", "; c\n[Main]\nA=1\n  junk line  \nb=new\n[Next]\nA=3\n"},
-        {"add at the end of the section, before blank lines",
-         "[Main]\nA=1\n\n[Next]\nX=1\n", L"Main", L"C", L"3",
-         "[Main]\nA=1\nC=3\n\n[Next]\nX=1\n"},
-        {"add the section at the end of a file without final line end", "[Main]\nA=1",
-         L"New", L"K", L"v", "[Main]\nA=1\n[New]\nK=v\n"},
-        {"add a key to a last section without final line end", "[Main]\nA=1", L"Main", L"B",
-         L"2", "[Main]\nA=1\nB=2\n"},
+        {"add at the end of the section, before blank lines", "[Main]\nA=1\n\n[Next]\nX=1\n",
+         L"Main", L"C", L"3", "[Main]\nA=1\nC=3\n\n[Next]\nX=1\n"},
+        {"add the section at the end of a file without final line end", "[Main]\nA=1", L"New", L"K",
+         L"v", "[Main]\nA=1\n[New]\nK=v\n"},
+        {"add a key to a last section without final line end", "[Main]\nA=1", L"Main", L"B", L"2",
+         "[Main]\nA=1\nB=2\n"},
         {"CRLF files get CRLF lines", "[Main]\r\nA=1\r\n", L"Main", L"B", L"2",
          "[Main]\r\nA=1\r\nB=2\r\n"},
-        {"only the first section of a name is written", "[S]\nA=1\n[S]\nA=2\n", L"S", L"A",
-         L"x", "[S]\nA=x\n[S]\nA=2\n"},
-        {"line breaks in a value stay on one line", "", L"S", L"K", L"a\r\nb",
-         "[S]\nK=a  b\n"},
-        {"non-ASCII text as UTF-8", "", L"S", L"K", L"\u6587",
-         "[S]\nK=\xE6\x96\x87\n"},
-        {"binary junk elsewhere is kept byte for byte", "\xff\x00\x01\n[S]\nK=1\n"s,
-         L"S", L"K", L"2", "\xff\x00\x01\n[S]\nK=2\n"s},
+        {"only the first section of a name is written", "[S]\nA=1\n[S]\nA=2\n", L"S", L"A", L"x",
+         "[S]\nA=x\n[S]\nA=2\n"},
+        {"line breaks in a value stay on one line", "", L"S", L"K", L"a\r\nb", "[S]\nK=a  b\n"},
+        {"non-ASCII text as UTF-8", "", L"S", L"K", L"\u6587", "[S]\nK=\xE6\x96\x87\n"},
+        {"binary junk elsewhere is kept byte for byte", "\xff\x00\x01\n[S]\nK=1\n"s, L"S", L"K",
+         L"2", "\xff\x00\x01\n[S]\nK=2\n"s},
     };
     for (const Case& c : cases) {
         TempDir dir;

@@ -29,8 +29,8 @@ TEST(Registry, RoundTripOfTexts) {
     TempDir dir;
     ScopedEnv env("XDG_CONFIG_HOME", dir.path());
     const std::wstring texts[] = {
-        L"D:\\Tools",      L"",        L"/opt/Lexivo 7/bin",       L"tab\tnew\nline\rback\\slash",
-        L"\u6587\u5b57",   L"=\t=\\t", std::wstring(5000, L'x'),
+        L"D:\\Tools",    L"",        L"/opt/Lexivo 7/bin",     L"tab\tnew\nline\rback\\slash",
+        L"\u6587\u5b57", L"=\t=\\t", std::wstring(5000, L'x'),
     };
     int n = 0;
     for (const std::wstring& text : texts) {

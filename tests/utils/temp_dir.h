@@ -13,12 +13,15 @@ class TempDir {
 public:
     TempDir() {
         const char* base = std::getenv("TMPDIR");
-        std::string templ = std::string(base != nullptr && *base ? base : "/tmp") + "/glyphora-test-XXXXXX";
-        if (::mkdtemp(templ.data()) != nullptr) path_ = templ;
+        std::string templ =
+            std::string(base != nullptr && *base ? base : "/tmp") + "/glyphora-test-XXXXXX";
+        if (::mkdtemp(templ.data()) != nullptr)
+            path_ = templ;
     }
     ~TempDir() {
         std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -31,13 +31,18 @@ TEST(Text, RoundTripsThroughCodePages) {
 }
 
 TEST(Text, BadInputAndUnknownCodePages) {
-    EXPECT_EQ(Utils::ToWide("a\xff" "b", 65001), L"a\ufffdb");
-    EXPECT_EQ(Utils::ToWide("\xe6\x96", 65001), L"\ufffd\ufffd");      // truncated sequence
-    EXPECT_EQ(Utils::ToWide("\xc0\xaf", 65001), L"\ufffd\ufffd");      // overlong "/"
+    EXPECT_EQ(Utils::ToWide("a\xff"
+                            "b",
+                            65001),
+              L"a\ufffdb");
+    EXPECT_EQ(Utils::ToWide("\xe6\x96", 65001), L"\ufffd\ufffd");            // truncated sequence
+    EXPECT_EQ(Utils::ToWide("\xc0\xaf", 65001), L"\ufffd\ufffd");            // overlong "/"
     EXPECT_EQ(Utils::ToWide("\xed\xa0\x80", 65001), L"\ufffd\ufffd\ufffd");  // surrogate
-    EXPECT_EQ(Utils::ToWide("a\xce", 936), L"a\ufffd");                // truncated GBK pair
-    EXPECT_EQ(Utils::ToNarrow(L"a\u20acb", 936), "a\x80" "b");         // GBK has the euro sign
-    EXPECT_EQ(Utils::ToNarrow(L"a\U0001F600b", 1252), "a?b");          // not in the code page
+    EXPECT_EQ(Utils::ToWide("a\xce", 936), L"a\ufffd");                      // truncated GBK pair
+    EXPECT_EQ(Utils::ToNarrow(L"a\u20acb", 936),
+              "a\x80"
+              "b");                                            // GBK has the euro sign
+    EXPECT_EQ(Utils::ToNarrow(L"a\U0001F600b", 1252), "a?b");  // not in the code page
     EXPECT_EQ(Utils::ToWide("abc", 99999), L"");
     EXPECT_EQ(Utils::ToNarrow(L"abc", 99999), "");
     EXPECT_EQ(Utils::ToWide("", 65001), L"");
@@ -53,7 +58,8 @@ TEST(Text, SystemCodePageFollowsTheLocale) {
     // when the machine has none installed.
     TestSupport::TempDir dir;
     if (std::setlocale(LC_CTYPE, "zh_CN.GBK") == nullptr) {
-        std::string cmd = "localedef -i zh_CN -f GBK '" + dir.File("zh_CN.GBK") + "' >/dev/null 2>&1";
+        std::string cmd =
+            "localedef -i zh_CN -f GBK '" + dir.File("zh_CN.GBK") + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         ::setenv("LOCPATH", dir.path().c_str(), 1);
         ASSERT_NE(std::setlocale(LC_CTYPE, "zh_CN.GBK"), nullptr);
@@ -80,7 +86,8 @@ TEST(UrlEncode, KeepsPrintableAsciiOnly) {
         {L"\t\n\x7f", L"%09%0A%7F"},
         {L"", L""},
     };
-    for (const Case& c : cases) EXPECT_EQ(Utils::UrlEncode(c.in), c.out);
+    for (const Case& c : cases)
+        EXPECT_EQ(Utils::UrlEncode(c.in), c.out);
 }
 
 }  // namespace

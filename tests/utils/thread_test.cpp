@@ -64,7 +64,9 @@ TEST(Thread, NamesAreCutOrDerivedFromTheId) {
 
 TEST(Thread, NeverResumedThreadIsCancelledOnDestruction) {
     std::atomic<int> runs{0};
-    { Utils::Thread t(nullptr, L"idle", [&](void*) -> uint32_t { return ++runs; }); }
+    {
+        Utils::Thread t(nullptr, L"idle", [&](void*) -> uint32_t { return ++runs; });
+    }
     EXPECT_EQ(runs.load(), 0);
 }
 

@@ -44,7 +44,8 @@ TEST(TraceLine, PrefixLayoutWidthsAndTerminator) {
          L"<P00123><T45678><2022-08-01 09:04:07.045>(CCurlDownloader::dlThreadFun)<0049>: "
          L"CurlDownLoader Code=28\r\n"},
         {123456, 7, 12345, L"x%d", 1,
-         L"<P123456><T00007><2022-08-01 09:04:07.045>(CCurlDownloader::dlThreadFun)<12345>: x1\r\n"},
+         L"<P123456><T00007><2022-08-01 09:04:07.045>(CCurlDownloader::dlThreadFun)<12345>: "
+         L"x1\r\n"},
         {1, 2, 3, L"DL_CODE_START\r\n", 0,
          L"<P00001><T00002><2022-08-01 09:04:07.045>(CCurlDownloader::dlThreadFun)<0003>: "
          L"DL_CODE_START\r\n"},
@@ -56,8 +57,9 @@ TEST(TraceLine, PrefixLayoutWidthsAndTerminator) {
          L"ends with cr only\r\r\n"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Format(Stamp(c.pid, c.tid), L"CCurlDownloader::dlThreadFun", c.line, c.fmt, c.arg),
-                  c.expected);
+        EXPECT_EQ(
+            Format(Stamp(c.pid, c.tid), L"CCurlDownloader::dlThreadFun", c.line, c.fmt, c.arg),
+            c.expected);
     }
 }
 
@@ -126,7 +128,8 @@ TEST(QualifiedFunctionName, DropsReturnTypeAndParameters) {
         {"virtual bool CMainWnd::Notify(TNotifyUI&)", L"CMainWnd::Notify"},
         {"A::run()::<lambda(int)>", L"A::run::<lambda(int)>"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Utils::QualifiedFunctionName(c.pretty), c.expected) << c.pretty;
+    for (const Case& c : cases)
+        EXPECT_EQ(Utils::QualifiedFunctionName(c.pretty), c.expected) << c.pretty;
 }
 
 TEST(TraceLog, ConcurrentLinesStayWhole) {
@@ -136,13 +139,16 @@ TEST(TraceLog, ConcurrentLinesStayWhole) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < 100; ++i) TRACE(L"thread %d line %d", t, i);
+            for (int i = 0; i < 100; ++i)
+                TRACE(L"thread %d line %d", t, i);
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     Utils::SetTraceSink(nullptr);
     ASSERT_EQ(lines.size(), 400u);
-    for (const auto& l : lines) EXPECT_EQ(l.substr(l.size() - 2), L"\r\n");
+    for (const auto& l : lines)
+        EXPECT_EQ(l.substr(l.size() - 2), L"\r\n");
 }
 
 }  // namespace
