@@ -7,11 +7,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
-/// (code, value, text). The text is valid only during the call; a receiver that keeps it
-/// copies it. Called on worker threads.
-using InstallCallback = std::function<void(int32_t code, double value, const wchar_t* text)>;
+// InstallCallback (code, value, text; the text valid only during the call) and the download
+// codes DL_CODE_*.
+#include "download/install_callback.h"
 
 enum : int32_t {
     IST_CODE_START = 2001,         ///< package run begins; 0.0
