@@ -165,51 +165,115 @@ void SetTraceSink(std::function<void(const std::wstring&)> sink) {
     g_sink = std::move(sink);
 }
 
+namespace {
+
+// A copy of `s` in which the symbol characters of operator names ("operator<",
+// "operator()", "operator->") are replaced by 'X', so bracket counting on it sees only
+// real brackets.
+std::string MaskOperatorSymbols(const std::string& s) {
+    std::string mask = s;
+    static const std::string kSymbols = "<>=!+-*/%^&|~,[]";
+    for (size_t i = s.find("operator"); i != std::string::npos; i = s.find("operator", i + 1)) {
+        if (i > 0 && s[i - 1] != ':' && s[i - 1] != ' ')
+            continue;  // part of a longer name
+        size_t j = i + 8;
+        if (s.compare(j, 2, "()") == 0) {
+            mask[j] = mask[j + 1] = 'X';
+            continue;
+        }
+        while (j < s.size() && kSymbols.find(s[j]) != std::string::npos)
+            mask[j++] = 'X';
+    }
+    return mask;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '>';
+}
+
+}  // namespace
+
 std::wstring QualifiedFunctionName(const char* pretty) {
     if (pretty == nullptr)
         return {};
     std::string s(pretty);
-    // Find the parameter list: the first '(' outside template brackets that is not part of
-    // "operator()" and not inside a "<lambda(...)>" name.
-    int angle = 0;
-    size_t paren = std::string::npos;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == '<') {
-            ++angle;
-        } else if (c == '>' && angle > 0) {
-            --angle;
-        } else if (c == '(' && angle == 0) {
-            if (i >= 8 && s.compare(i - 8, 8, "operator") == 0 && i + 1 < s.size() &&
-                s[i + 1] == ')') {
-                ++i;  // "operator()": the next '(' opens the parameters
-                continue;
+    // GCC's template arguments: "... [with T = int]".
+    size_t with = s.find(" [with ");
+    if (with != std::string::npos && s.back() == ']')
+        s.resize(with);
+    // Qualifiers after the parameter list.
+    for (bool again = true; again;) {
+        again = false;
+        for (const char* q : {" const", " volatile", " &&", " &", " noexcept"}) {
+            if (EndsWith(s, q)) {
+                s.resize(s.size() - std::strlen(q));
+                again = true;
             }
-            paren = i;
-            break;
         }
     }
-    std::string head = paren == std::string::npos ? s : s.substr(0, paren);
-    // Inside a lambda GCC spells "Outer::fn()::<lambda(int)>": keep the lambda part.
-    size_t lambda = s.find("::<lambda");
-    if (lambda != std::string::npos && paren != std::string::npos && paren < lambda) {
-        head = s.substr(0, paren) + s.substr(s.find(')', paren) + 1);
+    std::string mask = MaskOperatorSymbols(s);
+    // The function's own parameter list: the bracket group that ends the text.
+    if (!mask.empty() && mask.back() == ')') {
+        int depth = 0;
+        for (size_t i = mask.size(); i-- > 0;) {
+            if (mask[i] == ')')
+                ++depth;
+            if (mask[i] == '(' && --depth == 0) {
+                s.resize(i);
+                mask.resize(i);
+                break;
+            }
+        }
     }
-    // Drop the return type: the last blank outside template brackets.
-    angle = 0;
+    // Parameter lists of enclosing functions, "f()::<lambda()>" -> "f::<lambda()>": a group
+    // right after a name and right before "::". Generated names such as "(lambda at x:1:2)"
+    // follow "::" and stay.
+    std::string name, nameMask;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        if (mask[i] == '(' && i > 0 && IsNameChar(mask[i - 1])) {
+            int depth = 0;
+            size_t k = i;
+            for (; k < mask.size(); ++k) {
+                if (mask[k] == '(')
+                    ++depth;
+                if (mask[k] == ')' && --depth == 0)
+                    break;
+            }
+            if (k < mask.size() && mask.compare(k + 1, 2, "::") == 0) {
+                i = k;
+                continue;
+            }
+        }
+        name.push_back(s[i]);
+        nameMask.push_back(mask[i]);
+    }
+    // The return type ends at the last blank outside brackets, unless that blank belongs to
+    // a conversion operator ("operator bool").
+    int angle = 0, paren = 0;
     size_t start = 0;
-    for (size_t i = 0; i < head.size(); ++i) {
-        char c = head[i];
-        if (c == '<') {
+    for (size_t i = 0; i < nameMask.size(); ++i) {
+        char c = nameMask[i];
+        if (c == '<')
             ++angle;
-        } else if (c == '>' && angle > 0) {
+        if (c == '>' && angle > 0)
             --angle;
-        } else if (c == ' ' && angle == 0) {
+        if (c == '(')
+            ++paren;
+        if (c == ')' && paren > 0)
+            --paren;
+        if (c == ' ' && angle == 0 && paren == 0 &&
+            !(i >= 8 && nameMask.compare(i - 8, 8, "operator") == 0)) {
             start = i + 1;
         }
     }
-    std::string name = head.substr(start);
-    return std::wstring(name.begin(), name.end());
+    std::string result = name.substr(start);
+    return std::wstring(result.begin(), result.end());
 }
 
 }  // namespace Utils

@@ -127,6 +127,20 @@ TEST(QualifiedFunctionName, DropsReturnTypeAndParameters) {
         {"std::map<int, std::basic_string<char> > Ns::f(std::vector<int>)", L"Ns::f"},
         {"virtual bool CMainWnd::Notify(TNotifyUI&)", L"CMainWnd::Notify"},
         {"A::run()::<lambda(int)>", L"A::run::<lambda(int)>"},
+        {"void ns::f<int>()::<lambda()>::operator()() const",
+         L"ns::f<int>::<lambda()>::operator()"},
+        {"static void ns::Cls<T>::run() [with T = int]", L"ns::Cls<T>::run"},
+        {"bool Foo::operator<(const Foo&) const", L"Foo::operator<"},
+        {"bool Foo::operator<=>(const Foo&) const &", L"Foo::operator<=>"},
+        {"Foo* Foo::operator->()", L"Foo::operator->"},
+        {"Foo::operator bool() const", L"Foo::operator bool"},
+        {"void Foo::operator()(int)", L"Foo::operator()"},
+        {"ns::Foo::Foo(int)", L"ns::Foo::Foo"},
+        // clang's spelling of lambdas
+        {"auto main()::(anonymous class)::operator()() const",
+         L"main::(anonymous class)::operator()"},
+        {"auto f()::(lambda at /a b/x.cpp:3:4)::operator()(int) const",
+         L"f::(lambda at /a b/x.cpp:3:4)::operator()"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Utils::QualifiedFunctionName(c.pretty), c.expected) << c.pretty;
