@@ -74,6 +74,21 @@ TEST_F(SilentInstallTest, FreshInstallLeavesProductAndRecords) {
         L"<missing>");
 }
 
+TEST_F(SilentInstallTest, EveryDownloaderVariantInstalls) {
+    DistServer server(BinPath("glyphora-fake-package"));
+    ASSERT_FALSE(server.Url().empty());
+    for (const char* type : {"1", "2", "3"}) {
+        std::string folder = dir.Join(std::string("type") + type);
+        ProcessResult r =
+            RunProcess({BinPath("glyphora-installer"), "-silent", "-installdir=" + folder,
+                        "-downloadurl=" + server.Url(), std::string("-downloadtype=") + type},
+                       {{"GLYPHORA_TRACE", "off"}});
+        EXPECT_EQ(r.exitCode, kSilentSuccess) << "type " << type << "\n" << r.output;
+        EXPECT_TRUE(Exists(folder + "/Glyphora.exe")) << "type " << type;
+        EXPECT_FALSE(Exists(folder + "/__Package_Glyphora.exe")) << "type " << type;
+    }
+}
+
 TEST_F(SilentInstallTest, UpgradeRunsTheOldUninstallerFirst) {
     DistServer server(BinPath("glyphora-fake-package"));
     ASSERT_EQ(Install(server.Url()).exitCode, kSilentSuccess);
