@@ -77,10 +77,13 @@ LaunchOptions& GetLaunchOptions() {
     return options;
 }
 
-void ApplyCommandLine(LaunchOptions& options, const std::wstring& commandLine) {
-    Utils::CommandLine cl(commandLine);
-    if (cl.Has(L"-downloadurl"))
+namespace {
+
+// Overlays the switches present in `cl`, in the documented order.
+void ApplySwitches(LaunchOptions& options, const Utils::CommandLine& cl) {
+    if (cl.Has(L"-downloadurl")) {
         options.DownloadUrl = ResolveDownloadRoute(cl.GetString(L"-downloadurl"));
+    }
     if (cl.Has(L"-downloadtype"))
         options.DownloadType = cl.GetInt(L"-downloadtype");
     if (cl.Has(L"-downloadscale")) {
@@ -89,8 +92,9 @@ void ApplyCommandLine(LaunchOptions& options, const std::wstring& commandLine) {
     }
     if (cl.Has(L"-ischecknet"))
         options.IsCheckNet = cl.GetBool(L"-ischecknet");
-    if (cl.Has(L"-isenableanalytics"))
+    if (cl.Has(L"-isenableanalytics")) {
         options.IsEnableAnalytics = cl.GetBool(L"-isenableanalytics");
+    }
     if (cl.Has(L"-dlappnamesuffix"))
         options.DlAppNameSuffix = cl.GetString(L"-dlappnamesuffix");
     if (cl.Has(L"-dlappversion"))
@@ -99,22 +103,20 @@ void ApplyCommandLine(LaunchOptions& options, const std::wstring& commandLine) {
         options.InstCmd = cl.GetString(L"-instcmd");
 }
 
+}  // namespace
+
+void ApplyCommandLine(LaunchOptions& options, const std::wstring& commandLine) {
+    ApplySwitches(options, Utils::CommandLine(commandLine));
+}
+
 void ApplyCommandLine(int argc, char** argv) {
-    // The arguments arrive already split; joining them with the splitter's own quoting
-    // gives back exactly these arguments, so the switches read as they were given.
+    // This OS hands over the arguments already split; they are read as the splitter would
+    // have produced them, so no quoting round trip can alter a value.
     std::vector<std::wstring> args;
     for (int i = 0; i < argc; ++i) {
         args.push_back(Utils::ToWide(argv[i] != nullptr ? argv[i] : "", Utils::kCodePageSystem));
     }
-    if (!args.empty()) {
-        // The program path cannot carry a double quote through the splitting rules, and it
-        // is never a switch, so only its name matters.
-        for (wchar_t& c : args[0]) {
-            if (c == L'"')
-                c = L'_';
-        }
-    }
-    ApplyCommandLine(GetLaunchOptions(), Utils::JoinCommandLine(args));
+    ApplySwitches(GetLaunchOptions(), Utils::CommandLine(args));
 }
 
 std::wstring ResolveDownloadRoute(const std::wstring& url) {
