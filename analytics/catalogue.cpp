@@ -27,28 +27,35 @@ void SetText(PropertiesNode& node, const char* key, const std::string& value) {
 }
 // Free text set only when not empty.
 void SetTextIf(PropertiesNode& node, const char* key, const std::string& value) {
-    if (!value.empty()) node.setString(key, toUtf8(value));
+    if (!value.empty())
+        node.setString(key, toUtf8(value));
 }
 // Plain strings set only when not empty.
 void SetStringIf(PropertiesNode& node, const char* key, const std::string& value) {
-    if (!value.empty()) node.setString(key, value);
+    if (!value.empty())
+        node.setString(key, value);
 }
 void SetIntIf(PropertiesNode& node, const char* key, const std::optional<int32_t>& value) {
-    if (value) node.setInteger(key, *value);
+    if (value)
+        node.setInteger(key, *value);
 }
 void SetNumberIf(PropertiesNode& node, const char* key, const std::optional<float>& value) {
-    if (value) node.setNumber(key, static_cast<double>(*value));
+    if (value)
+        node.setNumber(key, static_cast<double>(*value));
 }
 void SetPositive(PropertiesNode& node, const char* key, float value) {
-    if (value > 0) node.setNumber(key, static_cast<double>(value));
+    if (value > 0)
+        node.setNumber(key, static_cast<double>(value));
 }
 // Results are sent for Success, Cancelled and Fail; Unknown sends nothing; a value outside
 // the table raises.
 void SetResultIf(PropertiesNode& node, const char* key, const std::optional<OvResult>& result,
                  const char* function) {
-    if (!result) return;
+    if (!result)
+        return;
     std::string text = ovText(*result, function);
-    if (*result != OvResult::Unknown) node.setString(key, text);
+    if (*result != OvResult::Unknown)
+        node.setString(key, text);
 }
 
 std::string AmountText(float amount) {
@@ -133,7 +140,8 @@ void TrackerImpl::trackLogin(const OvUserInfo& user, bool success, const std::st
 
 void TrackerImpl::trackClick(const OvEventClick& e, const OvContextProperties& context) {
     constexpr char kFunction[] = "trackClick";
-    if (e.name.empty()) OV_THROW(kFunction, "ovEventClick.name is empty");
+    if (e.name.empty())
+        OV_THROW(kFunction, "ovEventClick.name is empty");
     std::string clickType = ovText(e.clickType, kFunction);
     PropertiesNode node;
     SetText(node, "ov_name", e.name);
@@ -151,7 +159,8 @@ void TrackerImpl::trackClick(const OvEventClick& e, const OvContextProperties& c
 }
 
 void TrackerImpl::trackView(const OvEventView& e, const OvContextProperties& context) {
-    if (e.name.empty()) OV_THROW("trackView", "ovEventView.name is empty");
+    if (e.name.empty())
+        OV_THROW("trackView", "ovEventView.name is empty");
     PropertiesNode node;
     SetText(node, "ov_name", e.name);
     SetTextIf(node, "ov_aname", e.aname);
@@ -175,7 +184,8 @@ void TrackerImpl::trackCashier(const OvEventCashier& e, const OvContextPropertie
 
 void TrackerImpl::trackShare(const OvEventShare& e, const OvContextProperties& context) {
     PropertiesNode node;
-    if (e.result) node.setString("ov_result", ovText(*e.result, "trackShare"));
+    if (e.result)
+        node.setString("ov_result", ovText(*e.result, "trackShare"));
     SetTextIf(node, "ov_aname", e.aname);
     SetTextIf(node, "ov_channel", e.channel);
     SetTextIf(node, "ov_position", e.position);
@@ -186,7 +196,8 @@ void TrackerImpl::trackShare(const OvEventShare& e, const OvContextProperties& c
 
 void TrackerImpl::trackTask(const OvEventTask& e, const OvContextProperties& context) {
     constexpr char kFunction[] = "trackTask";
-    if (e.name.empty()) OV_THROW(kFunction, "ovEventTask.name is empty");
+    if (e.name.empty())
+        OV_THROW(kFunction, "ovEventTask.name is empty");
     PropertiesNode node;
     SetResultIf(node, "ov_task_result", e.result, kFunction);
     SetText(node, "ov_task_name", e.name);
@@ -199,14 +210,17 @@ void TrackerImpl::trackTask(const OvEventTask& e, const OvContextProperties& con
 
 void TrackerImpl::trackFile(const OvEventFile& e, const OvContextProperties& context) {
     constexpr char kFunction[] = "trackFile";
-    if (e.aname.empty()) OV_THROW(kFunction, "ovEventFile.aname is empty");
+    if (e.aname.empty())
+        OV_THROW(kFunction, "ovEventFile.aname is empty");
     PropertiesNode node;
-    if (e.io) node.setString("ov_io", ovText(*e.io, kFunction));
+    if (e.io)
+        node.setString("ov_io", ovText(*e.io, kFunction));
     SetResultIf(node, "ov_result", e.result, kFunction);
     SetText(node, "ov_aname", e.aname);
     SetTextIf(node, "ov_name", e.name);
     SetTextIf(node, "ov_ext", e.ext);
-    if (e.size && *e.size > 0) node.setNumber("ov_size", static_cast<double>(*e.size));
+    if (e.size && *e.size > 0)
+        node.setNumber("ov_size", static_cast<double>(*e.size));
     SetIntIf(node, "ov_duration", e.duration);
     SetNumberIf(node, "ov_fps", e.fps);
     SetNumberIf(node, "ov_bps", e.bps);
@@ -219,8 +233,10 @@ void TrackerImpl::trackFile(const OvEventFile& e, const OvContextProperties& con
 
 void TrackerImpl::trackOrder(const OvEventOrder& e, const OvContextProperties& context) {
     constexpr char kFunction[] = "trackOrder";
-    if (e.suitId.empty()) OV_THROW(kFunction, "ovEventOrder.ovSuitId is empty");
-    if (!e.currency) OV_THROW(kFunction, "ovEventOrder.ovCurrency is nullptr");
+    if (e.suitId.empty())
+        OV_THROW(kFunction, "ovEventOrder.ovSuitId is empty");
+    if (!e.currency)
+        OV_THROW(kFunction, "ovEventOrder.ovCurrency is nullptr");
     if (!(e.originalAmount > 0)) {
         OV_THROW(kFunction, "ovEventOrder.originalAmount is less than zero");
     }
@@ -249,16 +265,20 @@ void TrackerImpl::trackOrder(const OvEventOrder& e, const OvContextProperties& c
 
 void TrackerImpl::trackPayment(const OvEventPayment& e, const OvContextProperties& context) {
     constexpr char kFunction[] = "trackPayment";
-    if (e.orderId.empty()) OV_THROW(kFunction, "ovEventPayment.ovOrderId is empty");
-    if (e.paidAmount < 0) OV_THROW(kFunction, "paidAmount = " + AmountText(e.paidAmount) + " is invalid");
+    if (e.orderId.empty())
+        OV_THROW(kFunction, "ovEventPayment.ovOrderId is empty");
+    if (e.paidAmount < 0)
+        OV_THROW(kFunction, "paidAmount = " + AmountText(e.paidAmount) + " is invalid");
     if (e.originalAmount < 0) {
         OV_THROW(kFunction, "originalAmount = " + AmountText(e.originalAmount) + " is invalid");
     }
     if (!e.result || (*e.result != OvResult::Success && *e.result != OvResult::Fail)) {
         OV_THROW(kFunction, "ovEventPayment.result is invalid");
     }
-    if (!e.paidPlatform) OV_THROW(kFunction, "ovEventPayment.ovPaidPlatform is nullptr");
-    if (!e.currency) OV_THROW(kFunction, "ovEventPayment.ovCurrency is nullptr");
+    if (!e.paidPlatform)
+        OV_THROW(kFunction, "ovEventPayment.ovPaidPlatform is nullptr");
+    if (!e.currency)
+        OV_THROW(kFunction, "ovEventPayment.ovCurrency is nullptr");
     std::string platform = ovText(*e.paidPlatform, kFunction);
     std::string currency = ovText(*e.currency, kFunction);
     std::string iapType = e.iapType ? ovText(*e.iapType, kFunction) : std::string();
@@ -322,12 +342,15 @@ void TrackerImpl::trackUpdate(const OvEventUpdate& e, const OvContextProperties&
             break;
         case OvUpdateOp::DownloadEnd:
         case OvUpdateOp::UpgrateEnd:
-            if (!e.result) OV_THROW(kFunction, "Unknown updateResultInfo info");
-            if (!e.elapsed) OV_THROW(kFunction, "invalid elapsed info");
+            if (!e.result)
+                OV_THROW(kFunction, "Unknown updateResultInfo info");
+            if (!e.elapsed)
+                OV_THROW(kFunction, "invalid elapsed info");
             node.setString("ov_update_result", ovText(*e.result, kFunction));
             node.setNumber("ov_elapsed", static_cast<double>(*e.elapsed));
             break;
-        default: break;
+        default:
+            break;
     }
     emitEvent("OvEventUpdate", EventType::Update, node, &context, e.op == OvUpdateOp::UpgrateEnd);
     schedule(Flush::kNow, false);
@@ -336,10 +359,14 @@ void TrackerImpl::trackUpdate(const OvEventUpdate& e, const OvContextProperties&
 void TrackerImpl::trackAppOpenNotification(const OvEventAppOpenNotification* e,
                                            const OvContextProperties& context) {
     constexpr char kFunction[] = "trackAppOpenNotification";
-    if (e == nullptr) OV_THROW(kFunction, "&appOpenNotification is nullptr");
-    if (e->planId.empty()) OV_THROW(kFunction, "planID is emptry");
-    if (e->planType.empty()) OV_THROW(kFunction, "planType is emptry");
-    if (e->msgTitle.empty()) OV_THROW(kFunction, "msgTitle is emptry");
+    if (e == nullptr)
+        OV_THROW(kFunction, "&appOpenNotification is nullptr");
+    if (e->planId.empty())
+        OV_THROW(kFunction, "planID is emptry");
+    if (e->planType.empty())
+        OV_THROW(kFunction, "planType is emptry");
+    if (e->msgTitle.empty())
+        OV_THROW(kFunction, "msgTitle is emptry");
     PropertiesNode node;
     SetText(node, "$sf_msg_title", e->msgTitle);
     node.setString("$sf_plan_id", e->planId);

@@ -14,8 +14,20 @@ namespace orvan::analytics {
 
 /// Event types; they select which context properties an event receives.
 enum class EventType : int {
-    Activity = 0, Launch = 1, Login = 2, Click = 3, View = 4, Cashier = 5, Share = 6, Task = 7,
-    File = 8, Order = 9, Payment = 10, Uninstall = 11, Update = 12, Crash = 13,
+    Activity = 0,
+    Launch = 1,
+    Login = 2,
+    Click = 3,
+    View = 4,
+    Cashier = 5,
+    Share = 6,
+    Task = 7,
+    File = 8,
+    Order = 9,
+    Payment = 10,
+    Uninstall = 11,
+    Update = 12,
+    Crash = 13,
     AppOpenNotification = 14,
 };
 constexpr int kEventTypeCount = 15;

@@ -13,14 +13,16 @@ namespace {
 template <size_t N>
 std::string Lookup(int value, int first, const std::array<const char*, N>& texts,
                    const char* prefix, const char* fixed, const char* function) {
-    if (value >= first && value - first < static_cast<int>(N)) return texts[value - first];
-    if (prefix == nullptr) OV_THROW(function, fixed);
+    if (value >= first && value - first < static_cast<int>(N))
+        return texts[value - first];
+    if (prefix == nullptr)
+        OV_THROW(function, fixed);
     OV_THROW(function, std::string(prefix) + std::to_string(value) + "]!");
 }
 
-constexpr std::array<const char*, 12> kUserTypes = {
-    "unknown", "mobilephone", "email", "weixin", "qq",     "deviceid",
-    "baidu",   "huawei",      "apple", "orvanuserid", "google", "facebook"};
+constexpr std::array<const char*, 12> kUserTypes = {"unknown", "mobilephone", "email",  "weixin",
+                                                    "qq",      "deviceid",    "baidu",  "huawei",
+                                                    "apple",   "orvanuserid", "google", "facebook"};
 constexpr std::array<const char*, 4> kResults = {"Success", "Cancelled", "Fail", "Unknown"};
 constexpr std::array<const char*, 5> kClickTypes = {"Button", "Banner", "Tutorial", "File",
                                                     "Others"};
@@ -65,8 +67,7 @@ std::string ovText(OvUpdateOp v, const char* f) {
     return Lookup(static_cast<int>(v), 0, kUpdateOps, "Unknown OvUpdateOp [", nullptr, f);
 }
 std::string ovText(OvUpdateResult v, const char* f) {
-    return Lookup(static_cast<int>(v), 0, kUpdateResults, "Unknown OvUpdateResult [", nullptr,
-                  f);
+    return Lookup(static_cast<int>(v), 0, kUpdateResults, "Unknown OvUpdateResult [", nullptr, f);
 }
 std::string ovText(Edition v, const char* f) {
     return Lookup(static_cast<int>(v), 0, kEditions, "Unknown edition [", nullptr, f);

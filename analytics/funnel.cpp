@@ -21,11 +21,17 @@
 namespace orvan::analytics {
 namespace {
 
-std::string Utf8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+// How long the crash reporter waits for its reports to leave (the transfer limit is 3 s).
+constexpr int kCrashFlushWaitMs = 5000;
+
+std::string Utf8(const std::wstring& text) {
+    return Utils::ToNarrow(text, Utils::kCodePageUtf8);
+}
 
 // Reports only while analytics is enabled and a tracker is published.
 std::shared_ptr<Tracker> ActiveTracker() {
-    if (!GetLaunchOptions().IsEnableAnalytics) return nullptr;
+    if (!GetLaunchOptions().IsEnableAnalytics)
+        return nullptr;
     return globalTracker();
 }
 
@@ -35,10 +41,12 @@ std::shared_ptr<Tracker> ActiveTracker() {
 OvContextProperties ContextFor(EventType type, const ExtraProperties& extra) {
     OvContextProperties context;
     auto it = extra.find(kAbKey);
-    if (it == extra.end()) return context;
+    if (it == extra.end())
+        return context;
     std::string tag = Utf8(it->second);
     try {
-        if (isValidABValue(tag)) context.setProperty({type}, kAbPropertyKey, tag);
+        if (isValidABValue(tag))
+            context.setProperty({type}, kAbPropertyKey, tag);
     } catch (const OvException& e) {
         TRACE(L"analytics: AB tag \"%ls\" left out: %s\r\n", it->second.c_str(), e.what());
     }
@@ -68,7 +76,8 @@ TrackerConfig InstallerTrackerConfig(const LaunchOptions& options) {
 }
 
 void StartAnalytics(const LaunchOptions& options) {
-    if (!options.IsEnableAnalytics) return;
+    if (!options.IsEnableAnalytics)
+        return;
     Tracker::create(InstallerTrackerConfig(options));
     Download::SetTaskReporter([](const std::wstring& event, const std::wstring& reason,
                                  double elapsed, const std::wstring& ab) {
@@ -77,17 +86,21 @@ void StartAnalytics(const LaunchOptions& options) {
 }
 
 void StopAnalytics(const LaunchOptions& options) {
-    if (!options.IsEnableAnalytics) return;
+    if (!options.IsEnableAnalytics)
+        return;
     Download::SetTaskReporter({});
     Tracker::release();
 }
 
-ExtraProperties AbTag(const std::wstring& tag) { return {{kAbKey, tag}}; }
+ExtraProperties AbTag(const std::wstring& tag) {
+    return {{kAbKey, tag}};
+}
 
 void ReportTask(const std::wstring& name, const std::wstring& reason, float elapsed,
                 const ExtraProperties& extra) {
     auto tracker = ActiveTracker();
-    if (!tracker) return;
+    if (!tracker)
+        return;
     OvEventTask task;
     task.name = Utf8(name);
     task.reason = Utf8(reason);
@@ -98,7 +111,8 @@ void ReportTask(const std::wstring& name, const std::wstring& reason, float elap
 
 void ReportClick(const std::wstring& name, const ExtraProperties& extra) {
     auto tracker = ActiveTracker();
-    if (!tracker) return;
+    if (!tracker)
+        return;
     OvEventClick click;
     click.name = Utf8(name);
     click.clickType = ClickType::Others;
@@ -107,7 +121,8 @@ void ReportClick(const std::wstring& name, const ExtraProperties& extra) {
 
 void ReportView(const ExtraProperties& extra) {
     auto tracker = ActiveTracker();
-    if (!tracker) return;
+    if (!tracker)
+        return;
     OvEventView view;
     view.name = Utf8(kViewInstalling);
     tracker->trackView(view, ContextFor(EventType::View, extra));
@@ -115,7 +130,8 @@ void ReportView(const ExtraProperties& extra) {
 
 void ReportCrash() {
     auto tracker = ActiveTracker();
-    if (!tracker) return;
+    if (!tracker)
+        return;
     tracker->trackCrash(Utf8(kCrashReason));
 }
 
@@ -123,6 +139,14 @@ void ReportCrashExit(int flushWaitMs) {
     ReportTask(kEventCrashExit, L"", 0, AbTag(kTagOutsideWindow));
     ReportCrash();
     analytics_core::WaitForDetachedFlushJobs(std::chrono::milliseconds(flushWaitMs));
+}
+
+void ReportCrashAndFlush() {
+    ReportCrashExit(kCrashFlushWaitMs);
+}
+
+void ReportCurlInitFailed() {
+    ReportTask(kEventCurlInitFailed, L"", 0, AbTag(kTagOutsideWindow));
 }
 
 std::wstring NoticeFailureReason(int64_t code, const std::wstring& text) {
@@ -144,11 +168,14 @@ std::wstring FormatDownloadDiagnostic(int64_t code, const std::wstring& text, do
 
 bool WriteTest(const std::wstring& path) {
     std::string narrow = Utils::ToNarrow(path, Utils::kCodePageSystem);
-    if (narrow.empty()) return false;
+    if (narrow.empty())
+        return false;
     struct stat st {};
-    if (::lstat(narrow.c_str(), &st) == 0 && ::unlink(narrow.c_str()) != 0) return false;
+    if (::lstat(narrow.c_str(), &st) == 0 && ::unlink(narrow.c_str()) != 0)
+        return false;
     int fd = ::open(narrow.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::close(fd);
     ::unlink(narrow.c_str());
     return true;
@@ -166,9 +193,10 @@ std::wstring DownloadFailureDiagnostic(int64_t code, const std::wstring& text,
     return FormatDownloadDiagnostic(code, text, freeGiB, writable, connection);
 }
 
-InstallFunnel::InstallFunnel(std::wstring tag, std::wstring packagePath,
-                             Utils::Stopwatch stopwatch)
-    : tag_(std::move(tag)), packagePath_(std::move(packagePath)), stopwatch_(std::move(stopwatch)) {}
+InstallFunnel::InstallFunnel(std::wstring tag, std::wstring packagePath, Utils::Stopwatch stopwatch)
+    : tag_(std::move(tag)),
+      packagePath_(std::move(packagePath)),
+      stopwatch_(std::move(stopwatch)) {}
 
 void InstallFunnel::OnEvent(int32_t code, double value, const std::wstring& text) {
     const ExtraProperties tag = AbTag(tag_);
@@ -200,7 +228,8 @@ void InstallFunnel::OnEvent(int32_t code, double value, const std::wstring& text
         case IST_CODE_SUCCESS:
             ReportTask(kEventInstallSuccess, L"", 0, tag);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

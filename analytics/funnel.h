@@ -70,7 +70,13 @@ void ReportCrash();
 
 /// The crash reporter's two reports ("崩溃退出", then the crash), then a wait of at most
 /// `flushWaitMs` for the flush they start, so they leave before the process ends.
-void ReportCrashExit(int flushWaitMs = 5000);
+void ReportCrashExit(int flushWaitMs);
+/// ReportCrashExit with a 5-second wait: the report function of InstallCrashReporter.
+void ReportCrashAndFlush();
+
+/// "libcurl初始化失败", tagged "IN". Start-up calls it before analytics starts, so it is
+/// dropped; it keeps its place so the report exists should the order ever change.
+void ReportCurlInitFailed();
 
 /// ":1.code=<code>；2.msg=<text>" (installation failure, download failure detail).
 std::wstring NoticeFailureReason(int64_t code, const std::wstring& text);

@@ -15,8 +15,12 @@ constexpr wchar_t kUninstallInfo[] = L"UninstallInfo";
 constexpr char kOk[] = "OK";
 constexpr char kNotOk[] = "NG";
 
-std::wstring Wide(const std::string& utf8) { return Utils::ToWide(utf8, Utils::kCodePageUtf8); }
-std::string Utf8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+std::wstring Wide(const std::string& utf8) {
+    return Utils::ToWide(utf8, Utils::kCodePageUtf8);
+}
+std::string Utf8(const std::wstring& text) {
+    return Utils::ToNarrow(text, Utils::kCodePageUtf8);
+}
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -25,10 +29,12 @@ bool FileExists(const std::string& path) {
 
 // A 128-byte buffer keeps 127 bytes; the cut never splits a UTF-8 sequence.
 std::string ReadValue(const std::string& file, const wchar_t* key) {
-    std::string value = Utf8(Utils::ReadProfileString(file, kBase, key, L"", kIdentityValueBytes + 1));
+    std::string value =
+        Utf8(Utils::ReadProfileString(file, kBase, key, L"", kIdentityValueBytes + 1));
     if (value.size() > kIdentityValueBytes) {
         size_t cut = kIdentityValueBytes;
-        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+            --cut;
         value.resize(cut);
     }
     return value;
@@ -42,7 +48,8 @@ bool CreateTree(const std::string& folder) {
 
 std::string DefaultSetIniPath() {
     std::string module = Utils::GetModulePath();
-    if (module.empty()) return {};
+    if (module.empty())
+        return {};
     size_t slash = module.rfind('/');
     return module.substr(0, slash + 1) + kSetIniName;
 }
@@ -60,15 +67,18 @@ IdentityPaths ResolveIdentityPaths(const std::string& setIniPath, const std::str
             Utils::ReadProfileString(setIniPath, kSetIniSection, kSetIniIdentityKey, L""),
             Utils::kCodePageSystem);
         for (char& c : paths.identityFile) {
-            if (c == '\\') c = '/';
+            if (c == '\\')
+                c = '/';
         }
     }
     size_t slash = paths.identityFile.rfind('/');
     if (paths.identityFile.empty() || slash == std::string::npos) {
         std::string local = localFolder;
-        while (!local.empty() && local.back() == '/') local.pop_back();
+        while (!local.empty() && local.back() == '/')
+            local.pop_back();
         std::string ovLocal = local + "/OVLocal/";
-        if (!CreateTree(ovLocal)) TRACE(L"analytics: cannot create %s\r\n", ovLocal.c_str());
+        if (!CreateTree(ovLocal))
+            TRACE(L"analytics: cannot create %s\r\n", ovLocal.c_str());
         paths.dataFolder = ovLocal + appName + "/";
         if (!CreateTree(paths.dataFolder)) {
             TRACE(L"analytics: cannot create %s\r\n", paths.dataFolder.c_str());
@@ -89,7 +99,8 @@ void LoadIdentity(const std::string& file, TrackerIdentity& identity, const Guid
     if (FileExists(file)) {
         identity.distinctId = ReadValue(file, L"DistinctId");
         identity.primaryDistinctId = ReadValue(file, L"PrimaryDistinctId");
-        if (identity.primaryDistinctId.empty()) identity.primaryDistinctId = identity.distinctId;
+        if (identity.primaryDistinctId.empty())
+            identity.primaryDistinctId = identity.distinctId;
         identity.userId = ReadValue(file, L"UserId");
         identity.vipLevel = Utils::ReadProfileInt(file, kBase, L"UserVipLevel", 0);
         identity.loggedIn = ReadValue(file, L"isLogined") == kOk;
@@ -97,14 +108,16 @@ void LoadIdentity(const std::string& file, TrackerIdentity& identity, const Guid
     }
     if (identity.distinctId.empty()) {
         identity.distinctId = NewDistinctId(source);
-        if (identity.primaryDistinctId.empty()) identity.primaryDistinctId = identity.distinctId;
+        if (identity.primaryDistinctId.empty())
+            identity.primaryDistinctId = identity.distinctId;
         SaveIdentity(file, identity);
     }
 }
 
 bool ResetIdentityForServer(const std::string& file, TrackerIdentity& identity,
                             const std::string& serverUrl, const GuidSource& source) {
-    if (identity.url == serverUrl) return false;
+    if (identity.url == serverUrl)
+        return false;
     identity.userId.clear();
     identity.loggedIn = false;
     if (identity.primaryDistinctId.empty()) {
@@ -119,13 +132,14 @@ bool ResetIdentityForServer(const std::string& file, TrackerIdentity& identity,
 }
 
 bool SaveIdentity(const std::string& file, const TrackerIdentity& identity) {
-    if (file.empty()) return false;
+    if (file.empty())
+        return false;
     bool ok = Utils::WriteProfileString(file, kBase, L"DistinctId", Wide(identity.distinctId));
     ok &= Utils::WriteProfileString(file, kBase, L"PrimaryDistinctId",
                                     Wide(identity.primaryDistinctId));
     ok &= Utils::WriteProfileString(file, kBase, L"UserId", Wide(identity.userId));
-    ok &= Utils::WriteProfileString(file, kBase, L"UserVipLevel",
-                                    std::to_wstring(identity.vipLevel));
+    ok &=
+        Utils::WriteProfileString(file, kBase, L"UserVipLevel", std::to_wstring(identity.vipLevel));
     ok &= Utils::WriteProfileString(file, kBase, L"URL", Wide(identity.url));
     ok &= Utils::WriteProfileString(file, kBase, L"isLogined",
                                     Wide(identity.loggedIn ? kOk : kNotOk));
@@ -134,7 +148,8 @@ bool SaveIdentity(const std::string& file, const TrackerIdentity& identity) {
 
 bool SaveUninstallInfo(const std::string& file, const std::string& appStore,
                        const std::string& appName, const std::string& appVersion) {
-    if (file.empty()) return false;
+    if (file.empty())
+        return false;
     bool ok = Utils::WriteProfileString(file, kUninstallInfo, L"AppStore", Wide(appStore));
     ok &= Utils::WriteProfileString(file, kUninstallInfo, L"AppName", Wide(appName));
     ok &= Utils::WriteProfileString(file, kUninstallInfo, L"AppVersion", Wide(appVersion));

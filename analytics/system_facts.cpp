@@ -19,24 +19,34 @@ namespace orvan::analytics {
 std::string WindowsAnalyticsVersionName(uint32_t major, uint32_t minor, uint32_t build,
                                         bool is64Bit, bool serverR2) {
     build &= 0xFFFF;
-    if (major <= 4) return "XP-";
+    if (major <= 4)
+        return "XP-";
     if (major == 5) {
-        if (minor == 0) return "2K";
-        if (minor == 1) return "XP";
-        if (minor == 2) return is64Bit ? "XP64" : (serverR2 ? "Server 2003 R2" : "Server 2003");
+        if (minor == 0)
+            return "2K";
+        if (minor == 1)
+            return "XP";
+        if (minor == 2)
+            return is64Bit ? "XP64" : (serverR2 ? "Server 2003 R2" : "Server 2003");
         return "XP+";
     }
     if (major == 6) {
         switch (minor) {
-            case 0: return is64Bit ? "Vista64" : "Vista";
-            case 1: return is64Bit ? "7" : "7-32";
-            case 2: return is64Bit ? "8" : "8-32";
-            case 3: return "8.1";
-            default: return "8.1+";
+            case 0:
+                return is64Bit ? "Vista64" : "Vista";
+            case 1:
+                return is64Bit ? "7" : "7-32";
+            case 2:
+                return is64Bit ? "8" : "8-32";
+            case 3:
+                return "8.1";
+            default:
+                return "8.1+";
         }
     }
     if (major == 10) {
-        if (minor == 0) return build < 22000 ? "10" : "11";
+        if (minor == 0)
+            return build < 22000 ? "10" : "11";
         return "11+";
     }
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build);
@@ -68,7 +78,8 @@ LocaleFacts ParsePosixLocale(const std::string& name) {
     facts.language = base.substr(0, underscore);
     facts.country = base.substr(underscore + 1);
     // The ISO names are read into 16-byte buffers on the original platform.
-    if (facts.language.size() > 15 || facts.country.size() > 15) return {};
+    if (facts.language.size() > 15 || facts.country.size() > 15)
+        return {};
     facts.locale = facts.language + "_" + facts.country;
     return facts;
 }
@@ -82,7 +93,8 @@ LocaleFacts ResolveLocale(const std::string& overrideLocale) {
     // The user's default locale: the first of the variables that name it.
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
-        if (value != nullptr && value[0] != '\0') return ParsePosixLocale(value);
+        if (value != nullptr && value[0] != '\0')
+            return ParsePosixLocale(value);
     }
     return {};
 }
@@ -90,7 +102,8 @@ LocaleFacts ResolveLocale(const std::string& overrideLocale) {
 ScreenSize ProbeScreenSize() {
     constexpr char kDrm[] = "/sys/class/drm";
     DIR* dir = ::opendir(kDrm);
-    if (dir == nullptr) return {};
+    if (dir == nullptr)
+        return {};
     std::vector<std::string> connectors;
     while (dirent* entry = ::readdir(dir)) {
         std::string name = entry->d_name;
@@ -104,7 +117,8 @@ ScreenSize ProbeScreenSize() {
         std::string base = std::string(kDrm) + "/" + connector;
         std::ifstream status(base + "/status");
         std::string state;
-        if (!std::getline(status, state) || state != "connected") continue;
+        if (!std::getline(status, state) || state != "connected")
+            continue;
         std::ifstream modes(base + "/modes");
         std::string mode;
         int width = 0, height = 0;
@@ -120,7 +134,8 @@ bool SystemGuid(uint8_t bytes[16]) {
     size_t filled = 0;
     while (filled < 16) {
         ssize_t n = ::getrandom(bytes + filled, 16 - filled, 0);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         filled += static_cast<size_t>(n);
     }
     bytes[7] = static_cast<uint8_t>((bytes[7] & 0x0F) | 0x40);  // Data3 high byte: version 4
@@ -133,7 +148,8 @@ std::string NewDistinctId(const GuidSource& source) {
     uint8_t b[16] = {};
     for (int i = 0; i < kRequests; ++i) {
         if (source && source(b)) {
-            uint32_t data1 = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+            uint32_t data1 =
+                b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
             unsigned data2 = b[4] | (b[5] << 8);
             unsigned data3 = b[6] | (b[7] << 8);
             char text[40];
@@ -150,7 +166,8 @@ std::string NewDistinctId(const GuidSource& source) {
     uint32_t v[8];
     {
         std::lock_guard<std::mutex> lock(mutex);
-        for (uint32_t& value : v) value = draw(generator);
+        for (uint32_t& value : v)
+            value = draw(generator);
     }
     v[3] = (v[3] & 0xFFF) | 0x4000;
     v[4] = v[4] % 0x3FFF + 0x8000;

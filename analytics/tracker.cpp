@@ -24,10 +24,13 @@ using analytics_core::Sdk;
 
 // [SECTION] Text and endpoint helpers
 
-std::string DefaultServerUrl() { return "https://analytics.lexivo.example/sa?project=pc"; }
+std::string DefaultServerUrl() {
+    return "https://analytics.lexivo.example/sa?project=pc";
+}
 
 std::string toUtf8(const std::string& text, unsigned codePage) {
-    if (text.empty() || analytics_core::isWellFormedUtf8(text)) return text;
+    if (text.empty() || analytics_core::isWellFormedUtf8(text))
+        return text;
     return Utils::ToNarrow(Utils::ToWide(text, codePage), Utils::kCodePageUtf8);
 }
 
@@ -35,13 +38,16 @@ std::string toUtf8(const std::string& text, unsigned codePage) {
 
 NativeTrackLogger::~NativeTrackLogger() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (file_.is_open()) file_.close();
+    if (file_.is_open())
+        file_.close();
 }
 
 bool NativeTrackLogger::open(const std::string& path) {
-    if (!path.empty() && path == path_) return true;
+    if (!path.empty() && path == path_)
+        return true;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (file_.is_open()) file_.close();
+    if (file_.is_open())
+        file_.close();
     entryCount_ = 0;
     {
         // Create it empty when missing; an existing log keeps its entries.
@@ -60,11 +66,13 @@ bool NativeTrackLogger::open(const std::string& path) {
 std::vector<std::string> NativeTrackLogger::readEntries() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> entries;
-    if (!file_.is_open()) return entries;
+    if (!file_.is_open())
+        return entries;
     file_.clear();
     file_.seekg(0);
     for (std::string line; std::getline(file_, line);) {
-        if (!line.empty()) entries.push_back(line);
+        if (!line.empty())
+            entries.push_back(line);
     }
     file_.clear();
     entryCount_ = static_cast<int64_t>(entries.size());
@@ -73,8 +81,10 @@ std::vector<std::string> NativeTrackLogger::readEntries() {
 
 void NativeTrackLogger::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (path_.empty()) return;
-    if (file_.is_open()) file_.close();
+    if (path_.empty())
+        return;
+    if (file_.is_open())
+        file_.close();
     { std::ofstream truncate(path_, std::ios::trunc); }
     file_.clear();
     file_.open(path_, std::ios::in | std::ios::out);
@@ -130,7 +140,8 @@ void Tracker::release() {
 
 template <typename Call>
 void TrackerWrapper::guard(const char* operation, Call&& call) {
-    if (!impl_) return;
+    if (!impl_)
+        return;
     try {
         call(*impl_);
     } catch (...) {
@@ -188,9 +199,12 @@ void TrackerWrapper::trackAppOpenNotification(const OvEventAppOpenNotification* 
     guard("trackAppOpenNotification", [&](Tracker& t) { t.trackAppOpenNotification(e, c); });
 }
 void TrackerWrapper::setLocale(const std::string& locale) {
-    if (impl_) impl_->setLocale(locale);
+    if (impl_)
+        impl_->setLocale(locale);
 }
-std::string TrackerWrapper::anonymousId() { return impl_ ? impl_->anonymousId() : std::string(); }
+std::string TrackerWrapper::anonymousId() {
+    return impl_ ? impl_->anonymousId() : std::string();
+}
 
 // [SECTION] TrackerImpl: initialisation, common procedure, locale, shutdown
 
@@ -224,9 +238,12 @@ TrackerImpl::TrackerImpl(const TrackerConfig& config)
 
 void TrackerImpl::init() {
     constexpr char kFunction[] = "init";
-    if (appName_.empty()) OV_THROW(kFunction, "appName is empty");
-    if (appVersion_.empty()) OV_THROW(kFunction, "appVersion is empty");
-    if (appStore_.empty()) OV_THROW(kFunction, "appStore is empty");
+    if (appName_.empty())
+        OV_THROW(kFunction, "appName is empty");
+    if (appVersion_.empty())
+        OV_THROW(kFunction, "appVersion is empty");
+    if (appStore_.empty())
+        OV_THROW(kFunction, "appStore is empty");
     context_->pending->store(0);
 
     IdentityPaths paths = ResolveIdentityPaths(DefaultSetIniPath(), LocalDataFolder(), appName_);
@@ -234,12 +251,14 @@ void TrackerImpl::init() {
     context_->identityFile = paths.identityFile;
     context_->stagingFile = paths.dataFolder + appName_ + kStagingFileSuffix;
 
-    if (serverUrl_.empty()) serverUrl_ = DefaultServerUrl();
+    if (serverUrl_.empty())
+        serverUrl_ = DefaultServerUrl();
 
     TrackerIdentity& identity = context_->identity;
     LoadIdentity(context_->identityFile, identity);
     ResetIdentityForServer(context_->identityFile, identity, serverUrl_);
-    if (identity.userId.empty()) identity.loggedIn = false;
+    if (identity.userId.empty())
+        identity.loggedIn = false;
 
     if (context_->trackLogPath.empty()) {
         context_->trackLogPath = paths.dataFolder + appName_ + kTrackLogSuffix;
@@ -268,8 +287,10 @@ PropertiesNode TrackerImpl::presetProperties() const {
     node.setString("$app_version", appVersion_);
     node.setString("ov_app_store", appStore_);
     node.setString("ov_edition", ovText(static_cast<Edition>(edition_), "init"));
-    if (!dlAppId_.empty()) node.setString("ov_dlapp_id", dlAppId_);
-    if (!dlAppVersion_.empty()) node.setString("ov_dlapp_version", dlAppVersion_);
+    if (!dlAppId_.empty())
+        node.setString("ov_dlapp_id", dlAppId_);
+    if (!dlAppVersion_.empty())
+        node.setString("ov_dlapp_version", dlAppVersion_);
     node.setString("ov_app_platform", kAppPlatform);
     node.setString("ov_track_type", kTrackType);
     node.setString("ov_sdk_version", kSdkVersion);
@@ -280,14 +301,17 @@ PropertiesNode TrackerImpl::presetProperties() const {
     ScreenSize screen = ProbeScreenSize();
     node.setInteger("$screen_height", screen.height);
     node.setInteger("$screen_width", screen.width);
-    if (!context_->identity.userId.empty()) node.setString("ov_user_id", context_->identity.userId);
+    if (!context_->identity.userId.empty())
+        node.setString("ov_user_id", context_->identity.userId);
     return node;
 }
 
 void TrackerImpl::emitEvent(const char* name, EventType type, PropertiesNode& node,
                             const OvContextProperties* context, bool firstTime) {
-    if (firstTime) node.setBoolean("$is_first_time", true);
-    if (context != nullptr && type != EventType::Activity) context->apply(type, node);
+    if (firstTime)
+        node.setBoolean("$is_first_time", true);
+    if (context != nullptr && type != EventType::Activity)
+        context->apply(type, node);
     if (type == EventType::Activity) {
         Sdk::emitActivation(name, node);
     } else {
@@ -295,11 +319,14 @@ void TrackerImpl::emitEvent(const char* name, EventType type, PropertiesNode& no
     }
 }
 
-void TrackerImpl::addPending(int count) { context_->pending->fetch_add(count); }
+void TrackerImpl::addPending(int count) {
+    context_->pending->fetch_add(count);
+}
 
 void TrackerImpl::schedule(Flush flush, bool countDeferred) {
     if (flush == Flush::kDeferred) {
-        if (countDeferred) addPending(1);
+        if (countDeferred)
+            addPending(1);
     } else {
         // The flush job only sends while something is counted as pending; an event that
         // asks for an immediate flush counts itself, or it would wait for a later one.
@@ -309,12 +336,14 @@ void TrackerImpl::schedule(Flush flush, bool countDeferred) {
 }
 
 void TrackerImpl::saveIdentity() {
-    if (!context_->identityFile.empty()) SaveIdentity(context_->identityFile, context_->identity);
+    if (!context_->identityFile.empty())
+        SaveIdentity(context_->identityFile, context_->identity);
 }
 
 void TrackerImpl::setLocale(const std::string& locale) {
     context_->locale = toUtf8(locale);
-    if (!Sdk::exists()) return;
+    if (!Sdk::exists())
+        return;
     PropertiesNode node;
     AddLocale(node, ResolveLocale(context_->locale));
     Sdk::addSuperProperties(node);

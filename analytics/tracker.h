@@ -23,7 +23,7 @@ namespace orvan::analytics {
 
 /// The installer's tracker identity and where it reports to.
 struct TrackerConfig {
-    std::string appName;       // UTF-8 or system code page, as every field here
+    std::string appName;  // UTF-8 or system code page, as every field here
     std::string appVersion;
     std::string appStore;
     std::string dlAppId;       // sent as "ov_dlapp_id" when not empty
@@ -82,16 +82,13 @@ public:
                             const OvContextProperties& context) = 0;
     virtual void trackClick(const OvEventClick& event, const OvContextProperties& context) = 0;
     virtual void trackView(const OvEventView& event, const OvContextProperties& context) = 0;
-    virtual void trackCashier(const OvEventCashier& event,
-                              const OvContextProperties& context) = 0;
+    virtual void trackCashier(const OvEventCashier& event, const OvContextProperties& context) = 0;
     virtual void trackShare(const OvEventShare& event, const OvContextProperties& context) = 0;
     virtual void trackTask(const OvEventTask& event, const OvContextProperties& context) = 0;
     virtual void trackFile(const OvEventFile& event, const OvContextProperties& context) = 0;
     virtual void trackOrder(const OvEventOrder& event, const OvContextProperties& context) = 0;
-    virtual void trackPayment(const OvEventPayment& event,
-                              const OvContextProperties& context) = 0;
-    virtual void trackUninstall(const std::string& reason,
-                                const OvContextProperties& context) = 0;
+    virtual void trackPayment(const OvEventPayment& event, const OvContextProperties& context) = 0;
+    virtual void trackUninstall(const std::string& reason, const OvContextProperties& context) = 0;
     virtual void trackCrash(const std::string& reason) = 0;
     virtual void trackUpdate(const OvEventUpdate& event, const OvContextProperties& context) = 0;
     virtual void trackAppOpenNotification(const OvEventAppOpenNotification* event,

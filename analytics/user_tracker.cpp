@@ -25,15 +25,43 @@ const std::unordered_map<std::string, ProfileOp>& OpMap() {
         for (const char* key : {"ov_visit_count", "ov_paid_count", "ov_consumption"}) {
             m[key] = ProfileOp::Increment;
         }
-        for (const char* key :
-             {"ov_label", "ov_os", "ov_os_version", "ov_manufacturer", "ov_model", "ov_app_store",
-              "ov_app_platform", "ov_last_app_id", "ov_last_app_version", "ov_carrier",
-              "ov_last_visit_date", "aurora_pushid", "ov_user_id", "ov_user_name", "ov_user_type",
-              "ov_user_nickname", "ov_user_portrait", "ov_user_mobilephone", "ov_user_email",
-              "ov_user_weixin", "ov_user_qq", "ov_user_did", "ov_user_created",
-              "ov_user_last_login", "ov_user_last_ip", "ov_user_vip_level", "ov_user_vip_enddate",
-              "idfa", "imei", "android_id", "oaid", "ov_ip", "ov_country_code", "ov_country",
-              "ov_province", "ov_city", "ov_last_paid_date"}) {
+        for (const char* key : {"ov_label",
+                                "ov_os",
+                                "ov_os_version",
+                                "ov_manufacturer",
+                                "ov_model",
+                                "ov_app_store",
+                                "ov_app_platform",
+                                "ov_last_app_id",
+                                "ov_last_app_version",
+                                "ov_carrier",
+                                "ov_last_visit_date",
+                                "aurora_pushid",
+                                "ov_user_id",
+                                "ov_user_name",
+                                "ov_user_type",
+                                "ov_user_nickname",
+                                "ov_user_portrait",
+                                "ov_user_mobilephone",
+                                "ov_user_email",
+                                "ov_user_weixin",
+                                "ov_user_qq",
+                                "ov_user_did",
+                                "ov_user_created",
+                                "ov_user_last_login",
+                                "ov_user_last_ip",
+                                "ov_user_vip_level",
+                                "ov_user_vip_enddate",
+                                "idfa",
+                                "imei",
+                                "android_id",
+                                "oaid",
+                                "ov_ip",
+                                "ov_country_code",
+                                "ov_country",
+                                "ov_province",
+                                "ov_city",
+                                "ov_last_paid_date"}) {
             m[key] = ProfileOp::Set;
         }
         // No key of this system is an append key; the operation stays supported for keys
@@ -57,13 +85,20 @@ ProfileOp NativeUserTracker::opOf(const std::string& key) {
 void NativeUserTracker::setString(const std::string& key, const std::string& text) {
     constexpr char kFunction[] = "ProfileUserPropertyString";
     switch (opOf(key)) {
-        case ProfileOp::SetOnce: Sdk::emitProfileSetOnce(key, text); return;
-        case ProfileOp::Set: Sdk::emitProfileSet(key, text); return;
-        case ProfileOp::Append: Sdk::emitProfileAppend(key, text); return;
+        case ProfileOp::SetOnce:
+            Sdk::emitProfileSetOnce(key, text);
+            return;
+        case ProfileOp::Set:
+            Sdk::emitProfileSet(key, text);
+            return;
+        case ProfileOp::Append:
+            Sdk::emitProfileAppend(key, text);
+            return;
         case ProfileOp::Increment:
             OV_THROW(kFunction,
                      "user property [" + key + "] is string type value, it cannot be accumulated!");
-        case ProfileOp::None: break;
+        case ProfileOp::None:
+            break;
     }
     Unsupported(kFunction, key);
 }
@@ -71,13 +106,20 @@ void NativeUserTracker::setString(const std::string& key, const std::string& tex
 void NativeUserTracker::setNumber(const std::string& key, int32_t value) {
     constexpr char kFunction[] = "ProfileUserPropertyNumber";
     switch (opOf(key)) {
-        case ProfileOp::SetOnce: Sdk::emitProfileSetOnce(key, value); return;
-        case ProfileOp::Increment: Sdk::emitProfileIncrement(key, value); return;
-        case ProfileOp::Set: Sdk::emitProfileSet(key, value); return;
+        case ProfileOp::SetOnce:
+            Sdk::emitProfileSetOnce(key, value);
+            return;
+        case ProfileOp::Increment:
+            Sdk::emitProfileIncrement(key, value);
+            return;
+        case ProfileOp::Set:
+            Sdk::emitProfileSet(key, value);
+            return;
         case ProfileOp::Append:
             OV_THROW(kFunction,
                      "user property [" + key + "] is number value, it cannot be append to list!");
-        case ProfileOp::None: break;
+        case ProfileOp::None:
+            break;
     }
     Unsupported(kFunction, key);
 }
@@ -85,18 +127,23 @@ void NativeUserTracker::setNumber(const std::string& key, int32_t value) {
 void NativeUserTracker::setNumber(const std::string& key, double value) {
     constexpr char kFunction[] = "ProfileUserPropertyNumber";
     switch (opOf(key)) {
-        case ProfileOp::SetOnce: Sdk::emitProfileSetOnce(key, value); return;
+        case ProfileOp::SetOnce:
+            Sdk::emitProfileSetOnce(key, value);
+            return;
         case ProfileOp::Increment: {
             PropertiesNode node;
             node.setNumber(key, value);
             Sdk::emitProfileIncrement(node);
             return;
         }
-        case ProfileOp::Set: Sdk::emitProfileSet(key, value); return;
+        case ProfileOp::Set:
+            Sdk::emitProfileSet(key, value);
+            return;
         case ProfileOp::Append:
             OV_THROW(kFunction,
                      "user property [" + key + "] is number value, it cannot be append to list!");
-        case ProfileOp::None: break;
+        case ProfileOp::None:
+            break;
     }
     Unsupported(kFunction, key);
 }
@@ -112,15 +159,20 @@ void NativeUserTracker::setDateTime(const std::string& key, int64_t time) {
     PropertiesNode node;
     node.setDateTime(key, seconds, milliseconds);
     switch (opOf(key)) {
-        case ProfileOp::SetOnce: Sdk::emitProfileSetOnce(node); return;
-        case ProfileOp::Set: Sdk::emitProfileSet(node); return;
+        case ProfileOp::SetOnce:
+            Sdk::emitProfileSetOnce(node);
+            return;
+        case ProfileOp::Set:
+            Sdk::emitProfileSet(node);
+            return;
         case ProfileOp::Increment:
             OV_THROW(kFunction,
                      "user property [" + key + "] is boolean value, it cannot be accumulative!");
         case ProfileOp::Append:
             OV_THROW(kFunction,
                      "user property [" + key + "] is boolean value, it cannot be append to list!");
-        case ProfileOp::None: break;
+        case ProfileOp::None:
+            break;
     }
     Unsupported(kFunction, key);
 }

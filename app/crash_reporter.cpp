@@ -18,9 +18,11 @@ std::atomic<bool> g_reported{false};
 
 // Runs the report once per process, bounded by an alarm.
 void ReportOnce() {
-    if (g_reported.exchange(true)) return;
+    if (g_reported.exchange(true))
+        return;
     CrashReportFunction report = g_report.load();
-    if (report == nullptr) return;
+    if (report == nullptr)
+        return;
     ::signal(SIGALRM, SIG_DFL);
     ::alarm(kCrashReportSeconds);
     report();
@@ -59,6 +61,7 @@ void InstallCrashReporter(CrashReportFunction report) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_ONSTACK;
-    for (int sig : kSignals) ::sigaction(sig, &action, nullptr);
+    for (int sig : kSignals)
+        ::sigaction(sig, &action, nullptr);
     std::set_terminate(OnTerminate);
 }

@@ -37,8 +37,8 @@ protected:
         size_t before = tracker_test::Queued().size();
         call();
         auto all = tracker_test::Queued();
-        return std::vector<std::string>(all.begin() + static_cast<long>(std::min(before, all.size())),
-                                        all.end());
+        return std::vector<std::string>(
+            all.begin() + static_cast<long>(std::min(before, all.size())), all.end());
     }
     std::string One(const std::function<void()>& call) {
         auto records = Emitted(call);
@@ -150,13 +150,19 @@ TEST_F(Catalogue, ChecksRaiseTheirMessagesBeforeAnythingIsEmitted) {
          },
          "ovEventPayment.result is invalid", "trackPayment"},
         {"update DownloadEnd without result",
-         [](Tracker& t) { t.trackUpdate({OvUpdateOp::DownloadEnd, {}, 1.0f}, {}); },
+         [](Tracker& t) {
+             t.trackUpdate({OvUpdateOp::DownloadEnd, {}, 1.0f}, {});
+         },
          "Unknown updateResultInfo info", "trackUpdate"},
         {"update UpgrateEnd without elapsed",
-         [](Tracker& t) { t.trackUpdate({OvUpdateOp::UpgrateEnd, OvUpdateResult::Fail, {}}, {}); },
+         [](Tracker& t) {
+             t.trackUpdate({OvUpdateOp::UpgrateEnd, OvUpdateResult::Fail, {}}, {});
+         },
          "invalid elapsed info", "trackUpdate"},
         {"update op 9",
-         [](Tracker& t) { t.trackUpdate({static_cast<OvUpdateOp>(9), {}, {}}, {}); },
+         [](Tracker& t) {
+             t.trackUpdate({static_cast<OvUpdateOp>(9), {}, {}}, {});
+         },
          "Unknown OvUpdateOp [9]!", "trackUpdate"},
         {"notification null", [](Tracker& t) { t.trackAppOpenNotification(nullptr, {}); },
          "&appOpenNotification is nullptr", "trackAppOpenNotification"},
@@ -231,10 +237,10 @@ TEST_F(Catalogue, ClickTaskViewRecords) {
         std::optional<OvResult> result;
         const char* sent;  // nullptr: no "ov_task_result"
     };
-    for (const TaskCase& c : {TaskCase{OvResult::Success, "Success"},
-                              TaskCase{OvResult::Cancelled, "Cancelled"},
-                              TaskCase{OvResult::Fail, "Fail"}, TaskCase{OvResult::Unknown, nullptr},
-                              TaskCase{std::nullopt, nullptr}}) {
+    for (const TaskCase& c :
+         {TaskCase{OvResult::Success, "Success"}, TaskCase{OvResult::Cancelled, "Cancelled"},
+          TaskCase{OvResult::Fail, "Fail"}, TaskCase{OvResult::Unknown, nullptr},
+          TaskCase{std::nullopt, nullptr}}) {
         OvEventTask task;
         task.name = "开始下载大包";
         task.result = c.result;
@@ -272,16 +278,18 @@ TEST_F(Catalogue, ContextPropertiesWinExceptForActivity) {
     std::string a = records[0];
     EXPECT_EQ(EventOf(a), "OvEventActivity");
     EXPECT_TRUE(HasProperty(a, "ov_app_store", Quoted("glyphora-installer"))) << a;
-    EXPECT_TRUE(HasProperty(a, "$ios_install_source", Quoted("srnnqmv_nt=719##qbvt=0872##sex=504")));
+    EXPECT_TRUE(
+        HasProperty(a, "$ios_install_source", Quoted("srnnqmv_nt=719##qbvt=0872##sex=504")));
     EXPECT_TRUE(HasProperty(a, "$user_agent", Quoted(UserAgentText(ProbeOs())))) << a;
     EXPECT_TRUE(HasProperty(a, "$is_first_time", "true")) << a;
     // The profile records that follow an activation.
     std::vector<std::string> profile;
-    for (size_t i = 1; i < records.size(); ++i) profile.push_back(TypeOf(records[i]));
-    EXPECT_EQ(profile, (std::vector<std::string>{"profile_set_once", "profile_set_once",
-                                                 "profile_set", "profile_set", "profile_set",
-                                                 "profile_set", "profile_set", "profile_set",
-                                                 "profile_set", "profile_set_once"}));
+    for (size_t i = 1; i < records.size(); ++i)
+        profile.push_back(TypeOf(records[i]));
+    EXPECT_EQ(profile,
+              (std::vector<std::string>{"profile_set_once", "profile_set_once", "profile_set",
+                                        "profile_set", "profile_set", "profile_set", "profile_set",
+                                        "profile_set", "profile_set", "profile_set_once"}));
     EXPECT_NE(records[7].find("\"ov_app_platform\":\"Windows\""), std::string::npos);
 }
 
@@ -295,32 +303,53 @@ TEST_F(Catalogue, OtherEventRecords) {
     };
     const Case cases[] = {
         {"launch", [](Tracker& t) { t.trackLaunch({}); }, "OvEventLaunch", {}, {"$is_first_time"}},
-        {"uninstall", [](Tracker& t) { t.trackUninstall("慢", {}); }, "OvEventUninstall",
-         {{"ov_uninstall_reason", Quoted("慢")}}, {"$is_first_time"}},
-        {"crash", [](Tracker& t) { t.trackCrash("崩溃"); }, "AppCrashed",
-         {{"app_crashed_reason", Quoted("崩溃")}}, {"$is_first_time", "ovc_ab"}},
-        {"update check", [](Tracker& t) { t.trackUpdate({OvUpdateOp::UpdateCheck, {}, {}}, {}); },
-         "OvEventUpdate", {{"ov_update_op", Quoted("UpdateCheck")}, {"ov_update_result", "\"\""}},
+        {"uninstall",
+         [](Tracker& t) { t.trackUninstall("慢", {}); },
+         "OvEventUninstall",
+         {{"ov_uninstall_reason", Quoted("慢")}},
+         {"$is_first_time"}},
+        {"crash",
+         [](Tracker& t) { t.trackCrash("崩溃"); },
+         "AppCrashed",
+         {{"app_crashed_reason", Quoted("崩溃")}},
+         {"$is_first_time", "ovc_ab"}},
+        {"update check",
+         [](Tracker& t) {
+             t.trackUpdate({OvUpdateOp::UpdateCheck, {}, {}}, {});
+         },
+         "OvEventUpdate",
+         {{"ov_update_op", Quoted("UpdateCheck")}, {"ov_update_result", "\"\""}},
          {"$is_first_time"}},
         {"update download start",
-         [](Tracker& t) { t.trackUpdate({OvUpdateOp::DownloadStart, OvUpdateResult::Fail, 1}, {}); },
-         "OvEventUpdate", {{"ov_update_op", Quoted("DownloadStart")}},
+         [](Tracker& t) {
+             t.trackUpdate({OvUpdateOp::DownloadStart, OvUpdateResult::Fail, 1}, {});
+         },
+         "OvEventUpdate",
+         {{"ov_update_op", Quoted("DownloadStart")}},
          {"ov_update_result", "ov_elapsed", "$is_first_time"}},
         {"update upgrade end",
          [](Tracker& t) {
              t.trackUpdate({OvUpdateOp::UpgrateEnd, OvUpdateResult::Latest, 1.5f}, {});
          },
          "OvEventUpdate",
-         {{"ov_update_result", Quoted("Latest")}, {"ov_elapsed", "1.5"}, {"$is_first_time", "true"}},
+         {{"ov_update_result", Quoted("Latest")},
+          {"ov_elapsed", "1.5"},
+          {"$is_first_time", "true"}},
          {}},
         {"cashier",
-         [](Tracker& t) { t.trackCashier({"vip", "", "monthly"}, {}); }, "OvEventCashier",
+         [](Tracker& t) {
+             t.trackCashier({"vip", "", "monthly"}, {});
+         },
+         "OvEventCashier",
          {{"ov_cashier_name", Quoted("vip")}, {"ov_subitem", Quoted("monthly")}},
          {"ov_cashier_title"}},
         {"share",
-         [](Tracker& t) { t.trackShare({"", "wx", "", "doc", OvResult::Cancelled}, {}); },
+         [](Tracker& t) {
+             t.trackShare({"", "wx", "", "doc", OvResult::Cancelled}, {});
+         },
          "OvEventShare",
-         {{"ov_channel", Quoted("wx")}, {"ov_shared_name", Quoted("doc")},
+         {{"ov_channel", Quoted("wx")},
+          {"ov_shared_name", Quoted("doc")},
           {"ov_result", Quoted("Cancelled")}},
          {"ov_aname"}},
         {"file",
@@ -333,7 +362,8 @@ TEST_F(Catalogue, OtherEventRecords) {
              f.result = OvResult::Unknown;
              t.trackFile(f, {});
          },
-         "OvEventFile", {{"ov_io", Quoted("Output")}, {"ov_width", "640"}},
+         "OvEventFile",
+         {{"ov_io", Quoted("Output")}, {"ov_width", "640"}},
          {"ov_size", "ov_result", "ov_height"}},
         {"order",
          [](Tracker& t) {
@@ -346,8 +376,11 @@ TEST_F(Catalogue, OtherEventRecords) {
              t.trackOrder(o, {});
          },
          "OvEventOrder",
-         {{"ov_suit_id", Quoted("s1")}, {"ov_currency", Quoted("EUR")},
-          {"ov_paid_amount", "12.5"}, {"ov_original_amount", "20"}, {"ov_campaign_code", "7"}},
+         {{"ov_suit_id", Quoted("s1")},
+          {"ov_currency", Quoted("EUR")},
+          {"ov_paid_amount", "12.5"},
+          {"ov_original_amount", "20"},
+          {"ov_campaign_code", "7"}},
          {"ov_cur_paid_amount", "ov_order_id"}},
         {"notification",
          [](Tracker& t) {
@@ -359,8 +392,10 @@ TEST_F(Catalogue, OtherEventRecords) {
              t.trackAppOpenNotification(&n, {});
          },
          "AppOpenNotification",
-         {{"$sf_msg_title", Quoted("标题")}, {"$sf_plan_id", Quoted("p1")},
-          {"$sf_link_url", Quoted("https://x")}, {"$is_first_time", "true"}},
+         {{"$sf_msg_title", Quoted("标题")},
+          {"$sf_plan_id", Quoted("p1")},
+          {"$sf_link_url", Quoted("https://x")},
+          {"$is_first_time", "true"}},
          {"$sf_msg_content"}},
     };
     for (const Case& c : cases) {
@@ -398,9 +433,9 @@ TEST_F(Catalogue, PaymentProfilesAndVipLevel) {
     EXPECT_EQ(TypeOf(records[3]), "profile_set_once");
     EXPECT_EQ(TypeOf(records[4]), "profile_set");
     EXPECT_EQ(tracker_->context().identity.vipLevel, 1);
-    EXPECT_EQ(analytics_test::ReadFile(home_.identityFile()).find("UserVipLevel=1") !=
-                  std::string::npos,
-              true);
+    EXPECT_EQ(
+        analytics_test::ReadFile(home_.identityFile()).find("UserVipLevel=1") != std::string::npos,
+        true);
 }
 
 TEST_F(Catalogue, AnsiTextArrivesAsUtf8) {

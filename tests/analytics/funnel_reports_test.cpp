@@ -24,7 +24,9 @@ using tracker_test::HasKey;
 using tracker_test::HasProperty;
 using tracker_test::Quoted;
 
-std::string U8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+std::string U8(const std::wstring& text) {
+    return Utils::ToNarrow(text, Utils::kCodePageUtf8);
+}
 
 TEST(FunnelReasons, Texts) {
     EXPECT_EQ(NoticeFailureReason(3, L"磁盘已满"), L":1.code=3；2.msg=磁盘已满");

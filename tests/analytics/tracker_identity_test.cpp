@@ -59,9 +59,9 @@ TEST(TrackerIdentity, StoredIdentityIsReadOrResetByServer) {
         const char* what;
         const char* url;
         const char* logined;
-        bool loggedIn;             // after init
-        const char* distinctId;    // after init (the core's id too)
-        const char* userId;        // after init
+        bool loggedIn;           // after init
+        const char* distinctId;  // after init (the core's id too)
+        const char* userId;      // after init
     };
     const Case cases[] = {
         {"same server, logged in", tracker_test::kDeadUrl, "OK", true, "u1", "u1"},

@@ -54,15 +54,18 @@ inline std::string TypeOf(const std::string& record) {
 /// The "properties" object of a record, as text.
 inline std::string PropertiesOf(const std::string& record) {
     size_t start = record.find("\"properties\":{");
-    if (start == std::string::npos) return {};
+    if (start == std::string::npos)
+        return {};
     start += 13;
     int depth = 0;
     bool inString = false;
     for (size_t i = start; i < record.size(); ++i) {
         char c = record[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '{') {
@@ -99,7 +102,9 @@ inline bool HasKey(const std::string& record, const std::string& key) {
            properties.find(",\"" + key + "\":") != std::string::npos;
 }
 
-inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+inline std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 /// A private data folder (XDG_DATA_HOME) for the trackers of one test.
 class DataHome {
