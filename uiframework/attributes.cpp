@@ -49,19 +49,19 @@ int ParseInt(std::wstring_view text) {
 Rect ParseRect(std::wstring_view text) {
     int v[4];
     ParseInts(text, v, 4);
-    return {v[0], v[1], v[2], v[3]};
+    return {ClampCoordinate(v[0]), ClampCoordinate(v[1]), ClampCoordinate(v[2]), ClampCoordinate(v[3])};
 }
 
 Size ParseSize(std::wstring_view text) {
     int v[2];
     ParseInts(text, v, 2);
-    return {v[0], v[1]};
+    return {ClampCoordinate(v[0]), ClampCoordinate(v[1])};
 }
 
 Point ParsePoint(std::wstring_view text) {
     int v[2];
     ParseInts(text, v, 2);
-    return {v[0], v[1]};
+    return {ClampCoordinate(v[0]), ClampCoordinate(v[1])};
 }
 
 uint32_t ParseColor(std::wstring_view text) {

@@ -22,7 +22,8 @@
 namespace Ui {
 
 int ParseInt(std::wstring_view text);
-/// Up to four comma-separated integers; missing ones are 0.
+/// Up to four comma-separated integers; missing ones are 0; each clamped to
+/// +-kMaxCoordinate (geometry.h).
 Rect ParseRect(std::wstring_view text);
 Size ParseSize(std::wstring_view text);
 Point ParsePoint(std::wstring_view text);

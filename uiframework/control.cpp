@@ -1,5 +1,7 @@
 #include "uiframework/control.h"
 
+#include <algorithm>
+
 #include "uiframework/attributes.h"
 #include "uiframework/painter.h"
 #include "uiframework/window.h"
@@ -40,7 +42,7 @@ void Control::SetAttribute(std::wstring_view name, std::wstring_view value) {
     } else if (name == L"bkimage") {
         SetBkImage(value);
     } else if (name == L"bordersize") {
-        borderSize_ = ParseInt(value);
+        borderSize_ = std::clamp(ParseInt(value), 0, kMaxCoordinate);
     } else if (name == L"bordercolor") {
         borderColor_ = ParseColor(value);
     } else if (name == L"borderround") {
@@ -108,21 +110,22 @@ void Control::SetBkImage(std::wstring_view image) {
 }
 
 void Control::SetFixedWidth(int cx) {
-    if (cx < 0) cx = 0;
+    cx = std::clamp(cx, 0, kMaxCoordinate);
     if (fixedWidth_ == cx) return;
     fixedWidth_ = cx;
     NeedUpdate();
 }
 
 void Control::SetFixedHeight(int cy) {
-    if (cy < 0) cy = 0;
+    cy = std::clamp(cy, 0, kMaxCoordinate);
     if (fixedHeight_ == cy) return;
     fixedHeight_ = cy;
     NeedUpdate();
 }
 
 void Control::SetPadding(const Rect& padding) {
-    padding_ = padding;
+    padding_ = {ClampCoordinate(padding.left), ClampCoordinate(padding.top),
+                ClampCoordinate(padding.right), ClampCoordinate(padding.bottom)};
     NeedUpdate();
 }
 

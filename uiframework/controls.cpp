@@ -68,7 +68,8 @@ void Label::SetAlign(HAlign a) {
 }
 
 void Label::SetTextPadding(const Rect& r) {
-    textPadding_ = r;
+    textPadding_ = {ClampCoordinate(r.left), ClampCoordinate(r.top), ClampCoordinate(r.right),
+                    ClampCoordinate(r.bottom)};
     Invalidate();
 }
 
@@ -470,7 +471,8 @@ void Progress::SetForeImage(std::wstring_view image) {
 
 void Progress::PaintStatusImage(Painter& painter) {
     if (foreImage_.empty() || max_ <= min_ || value_ <= min_) return;
-    int filled = static_cast<int>(static_cast<long long>(pos_.Width()) * (value_ - min_) / (max_ - min_));
+    long long span = static_cast<long long>(max_) - min_;
+    int filled = static_cast<int>(static_cast<long long>(pos_.Width()) * (static_cast<long long>(value_) - min_) / span);
     cairo_t* cr = painter.Cr();
     cairo_save(cr);
     cairo_rectangle(cr, pos_.left, pos_.top, filled, pos_.Height());
@@ -530,7 +532,8 @@ Control* VerticalLayout::GetInterface(std::wstring_view name) {
 }
 
 void VerticalLayout::LayoutChildren(const Rect& area) {
-    int fixed = 0, adjustable = 0;
+    long long fixed = 0;
+    int adjustable = 0;
     for (auto& c : children_) {
         if (!c->IsVisible()) continue;
         const Rect& p = c->GetPadding();
@@ -538,7 +541,7 @@ void VerticalLayout::LayoutChildren(const Rect& area) {
         if (c->GetFixedHeight() > 0) fixed += c->GetFixedHeight();
         else ++adjustable;
     }
-    int free = std::max(0, area.Height() - fixed);
+    int free = static_cast<int>(std::max<long long>(0, area.Height() - fixed));
     int share = adjustable ? free / adjustable : 0;
     int y = area.top, seen = 0;
     for (auto& c : children_) {
@@ -548,9 +551,9 @@ void VerticalLayout::LayoutChildren(const Rect& area) {
         if (cy <= 0) cy = ++seen == adjustable ? free - share * (adjustable - 1) : share;
         int cx = c->GetFixedWidth() > 0 ? c->GetFixedWidth() : area.Width() - p.left - p.right;
         cx = std::max(0, std::min(cx, area.Width() - p.left - p.right));
-        y += p.top;
-        c->SetPos({area.left + p.left, y, area.left + p.left + cx, y + cy});
-        y += cy + p.bottom;
+        y = ClampCoordinate(y + p.top);
+        c->SetPos({area.left + p.left, y, area.left + p.left + cx, ClampCoordinate(y + cy)});
+        y = ClampCoordinate(y + cy + p.bottom);
     }
 }
 
@@ -559,7 +562,8 @@ Control* HorizontalLayout::GetInterface(std::wstring_view name) {
 }
 
 void HorizontalLayout::LayoutChildren(const Rect& area) {
-    int fixed = 0, adjustable = 0;
+    long long fixed = 0;
+    int adjustable = 0;
     for (auto& c : children_) {
         if (!c->IsVisible()) continue;
         const Rect& p = c->GetPadding();
@@ -567,7 +571,7 @@ void HorizontalLayout::LayoutChildren(const Rect& area) {
         if (c->GetFixedWidth() > 0) fixed += c->GetFixedWidth();
         else ++adjustable;
     }
-    int free = std::max(0, area.Width() - fixed);
+    int free = static_cast<int>(std::max<long long>(0, area.Width() - fixed));
     int share = adjustable ? free / adjustable : 0;
     int x = area.left, seen = 0;
     for (auto& c : children_) {
@@ -577,9 +581,9 @@ void HorizontalLayout::LayoutChildren(const Rect& area) {
         if (cx <= 0) cx = ++seen == adjustable ? free - share * (adjustable - 1) : share;
         int cy = c->GetFixedHeight() > 0 ? c->GetFixedHeight() : area.Height() - p.top - p.bottom;
         cy = std::max(0, std::min(cy, area.Height() - p.top - p.bottom));
-        x += p.left;
-        c->SetPos({x, area.top + p.top, x + cx, area.top + p.top + cy});
-        x += cx + p.right;
+        x = ClampCoordinate(x + p.left);
+        c->SetPos({x, area.top + p.top, ClampCoordinate(x + cx), area.top + p.top + cy});
+        x = ClampCoordinate(x + cx + p.right);
     }
 }
 

@@ -7,6 +7,12 @@
 
 namespace Ui {
 
+/// Markup coordinates and sizes are clamped to this magnitude, so sums of a layout's
+/// children and offsets into a control cannot overflow an int.
+constexpr int kMaxCoordinate = 100000;
+
+inline int ClampCoordinate(int v) { return std::clamp(v, -kMaxCoordinate, kMaxCoordinate); }
+
 struct Point {
     int x = 0;
     int y = 0;

@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "utils/text.h"
@@ -55,7 +56,8 @@ PangoLayout* MakeTextLayout(cairo_t* cr, const FontInfo& font, std::wstring_view
     PangoFontDescription* desc = pango_font_description_new();
     std::string family = Utils::ToNarrow(font.name, Utils::kCodePageUtf8);
     pango_font_description_set_family(desc, family.empty() ? "sans-serif" : family.c_str());
-    pango_font_description_set_absolute_size(desc, (font.size > 0 ? font.size : 12) * PANGO_SCALE);
+    int px = font.size > 0 ? std::min(font.size, 1000) : 12;
+    pango_font_description_set_absolute_size(desc, static_cast<double>(px) * PANGO_SCALE);
     if (font.bold) pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
     if (font.italic) pango_font_description_set_style(desc, PANGO_STYLE_ITALIC);
     pango_layout_set_font_description(layout, desc);
@@ -69,7 +71,7 @@ PangoLayout* MakeTextLayout(cairo_t* cr, const FontInfo& font, std::wstring_view
     std::string utf8 = Utils::ToNarrow(text, Utils::kCodePageUtf8);
     if (multiLine) {
         if (width > 0) {
-            pango_layout_set_width(layout, width * PANGO_SCALE);
+            pango_layout_set_width(layout, std::min(width, kMaxCoordinate) * PANGO_SCALE);
             pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
         }
     } else {

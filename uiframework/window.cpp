@@ -63,6 +63,9 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
 
 namespace {
 
+constexpr int kMaxWindowSide = 16384;
+constexpr int kMaxFontPixels = 1000;
+
 std::wstring Wide(const char* utf8) { return Utils::ToWide(utf8, Utils::kCodePageUtf8); }
 
 std::unique_ptr<Control> MakeFrameworkControl(std::wstring_view cls) {
@@ -95,7 +98,10 @@ public:
             std::wstring name = Wide(a.name()), value = Wide(a.value());
             if (name == L"size") {
                 Size s = ParseSize(value);
-                if (s.cx > 0 && s.cy > 0) w_.clientSize_ = s;
+                // A frame image beyond this is refused by cairo; such a size is ignored.
+                if (s.cx > 0 && s.cy > 0 && s.cx <= kMaxWindowSide && s.cy <= kMaxWindowSide) {
+                    w_.clientSize_ = s;
+                }
             } else if (name == L"caption") {
                 w_.caption_ = ParseRect(value);
             } else if (name == L"roundcorner") {
@@ -123,6 +129,7 @@ private:
         f.name = Wide(n.attribute("name").value());
         f.size = ParseInt(Wide(n.attribute("size").value()));
         if (f.size <= 0) f.size = 12;
+        f.size = std::min(f.size, kMaxFontPixels);
         f.bold = ParseBool(Wide(n.attribute("bold").value()));
         f.underline = ParseBool(Wide(n.attribute("underline").value()));
         f.italic = ParseBool(Wide(n.attribute("italic").value()));

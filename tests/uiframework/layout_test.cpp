@@ -168,3 +168,28 @@ TEST_F(UiTest, ShowAndHideRelayouts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Values at the edge of the integer range (found by fuzzing) lay out and paint without
+// overflowing: sizes are clamped, an impossible window size is ignored.
+TEST_F(UiTest, ExtremeMarkupValuesStayBounded) {
+    const char xml[] = R"(<Window size="2147483647,5">
+      <Font id="0" name="x" size="2147483647" default="true"/>
+      <HorizontalLayout>
+        <Label name="wide" width="2147483647" text="很大" multiline="true" textpadding="-2147483648,0,0,0"/>
+        <Label name="pad" padding="2147483647,2147483647,0,0" bkimage="file='a.png' dest='2147483647,0,5,5' corner='9999999,0,0,0'"/>
+        <Progress name="p" width="10" min="-2147483647" max="2147483647" value="2147483647" foreimage="a.png"/>
+      </HorizontalLayout></Window>)";
+    AddFile(L"a.png", uitest::SolidPng(2, 2, 0xFF00FF00));
+    auto w = Open(L"x.xml", xml);
+    ASSERT_TRUE(w->IsWindow());
+    EXPECT_EQ(w->GetClientSize(), (Ui::Size{100, 100})) << "impossible size ignored";
+    EXPECT_EQ(w->FindControl(L"wide")->GetFixedWidth(), Ui::kMaxCoordinate);
+    EXPECT_LE(w->FindControl(L"pad")->GetPos().right, Ui::kMaxCoordinate);
+    EXPECT_EQ(w->GetFont(0).size, 1000);
+    EXPECT_EQ(w->FindControlAs<Ui::Progress>(L"p")->GetValue(), 2147483647);
+    w->Render();
+}
+
+}  // namespace
