@@ -124,6 +124,26 @@ std::unique_ptr<SkinPackage> SkinPackage::OpenMemory(std::span<const uint8_t> by
         Fail(error, L"skin package is empty");
         return nullptr;
     }
+    // The start header says where the archive's own header lies and how big it is; the
+    // reader would allocate that size before looking at it. The whole archive is in memory,
+    // so a header that does not lie inside it is refused here.
+    constexpr size_t kStartHeaderSize = 32;
+    if (bytes.size() >= kStartHeaderSize) {
+        auto le64 = [&](size_t at) {
+            uint64_t v = 0;
+            for (int i = 7; i >= 0; --i) {
+                v = (v << 8) | bytes[at + i];
+            }
+            return v;
+        };
+        const uint64_t nextOffset = le64(12);
+        const uint64_t nextSize = le64(20);
+        const uint64_t room = bytes.size() - kStartHeaderSize;
+        if (nextOffset > room || nextSize > room - nextOffset) {
+            Fail(error, L"skin package header lies outside the archive");
+            return nullptr;
+        }
+    }
     const ThreadUtf8Locale utf8;
     ArchivePtr a(archive_read_new());
     if (!a) {

@@ -408,6 +408,13 @@ TEST(SkinPackageTest, BrokenArchivesFailCleanly) {
     std::vector<uint8_t> flipped = good;
     flipped[flipped.size() / 3] ^= 0xFF;  // damaged packed data or header
     inputs.push_back(flipped);
+    // A start header whose archive header would lie beyond the bytes (the reader would
+    // allocate its declared size first).
+    std::vector<uint8_t> huge = good;
+    for (size_t i = 20; i < 28; ++i) {
+        huge[i] = 0x7F;
+    }
+    inputs.push_back(huge);
     for (size_t i = 0; i < inputs.size(); ++i) {
         std::wstring error;
         auto package = Ui::SkinPackage::OpenMemory(inputs[i], &error);
