@@ -26,12 +26,10 @@ size_t DiscardBody(char*, size_t size, size_t count, void*) {
 }
 
 std::wstring CurlErrorText(int code) {
-    const char* text = code > 0 ? curl_easy_strerror(static_cast<CURLcode>(code)) : nullptr;
-    if (code == 0)
-        text = curl_easy_strerror(CURLE_OK);
-    if (!text)
-        text = "not a libcurl code";
-    return Utils::ToWide(text, Utils::kCodePageSystem);
+    // The library answers "Unknown error" for codes it does not know; the negative codes
+    // of this module are never handed to it (they are outside the enumeration's range).
+    const char* text = code >= 0 ? curl_easy_strerror(static_cast<CURLcode>(code)) : nullptr;
+    return Utils::ToWide(text ? text : "Unknown error", Utils::kCodePageSystem);
 }
 
 }  // namespace Download
