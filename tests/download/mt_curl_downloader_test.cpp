@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
@@ -340,6 +341,39 @@ TEST(MtCurlDownloader, DestructionStopsStalledPartsPromptly) {
     for (const auto& e : recorder.Events())
         EXPECT_NE(e.code, DL_CODE_FAIL);
     EXPECT_FALSE(Exists(dir.File("pkg.bin")));
+}
+
+TEST(MtCurlDownloader, PlacesThatCannotBeWrittenFailTheAttempt) {
+    // A non-empty folder where a part file or the target belongs cannot be removed, opened
+    // or replaced. The part gets status -2 (no thread); a merged file that cannot be moved
+    // onto the target is a failed attempt (-4), never a success.
+    struct Case {
+        const char* name;
+        const char* blocked;
+        int32_t value;
+    } cases[] = {
+        {"part file cannot be opened", "pkg.bin_1", -2},
+        {"merged file cannot replace the target", "pkg.bin", CMTCurlDownloader::kRenameFailed},
+    };
+    DistServer server({"--size", "21000000"});
+    ASSERT_TRUE(server.Ok());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directories(dir.File(c.blocked) + "/keep");
+        FakePacing fake;
+        Recorder recorder;
+        CMTCurlDownloader downloader(recorder.Callback(), Wide(server.Url("/software/259")),
+                                     dir.WFile("pkg.bin"), fake.pacing);
+        recorder.restart = [&downloader] { downloader.Start(); };
+        downloader.Start();
+        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+        ExpectSequence(recorder.Events(), {{1001, 1, L""},
+                                           {1005, double(c.value), L"LibCurl"},
+                                           {1001, 1, L""},
+                                           {1004, double(c.value), L"LibCurl"}});
+        EXPECT_TRUE(std::filesystem::is_directory(dir.File(c.blocked) + "/keep"));
+    }
 }
 
 }  // namespace
