@@ -142,6 +142,17 @@ TEST(CollectorServer, RejectsBadRequestsAndKeepsServing) {
     EXPECT_NE(err.find("unknown project 'mobile'"), std::string::npos) << err;
 }
 
+TEST(CollectorServer, RecordsOnStandardOutput) {
+    Collector collector({}, /*toStdout=*/true);
+    ASSERT_TRUE(collector.ok());
+    ScopedEnv ca("CURL_CA_BUNDLE", collector.cert().c_str());
+    std::string body;
+    ASSERT_TRUE(BuildBatchBody("[{\"a\":1},\n {\"b\": \"x y\"}]", body));
+    EXPECT_EQ(HttpPostClient().post(collector.url(), body).status, 200);
+    EXPECT_EQ(collector.waitForRecords(2, 5s),
+              (std::vector<std::string>{"{\"a\":1}", "{\"b\":\"x y\"}"}));
+}
+
 TEST(CollectorServer, FaultCountThenAccepts) {
     Collector collector({"--fail-status", "503", "--fault-count", "2"});
     ASSERT_TRUE(collector.ok());

@@ -63,12 +63,15 @@ std::string BinPath(const std::string& name) {
     return std::string(bin) + "/" + name;
 }
 
-Collector::Collector(std::vector<std::string> args) {
+Collector::Collector(std::vector<std::string> args, bool toStdout) {
     std::string exe = BinPath("glyphora-collector");
     if (exe.empty() || dir_.path().empty())
         return;
-    std::vector<std::string> argv = {exe, "--output", dir_.file("records.jsonl"), "--cert-dir",
-                                     dir_.path()};
+    std::vector<std::string> argv = {exe, "--cert-dir", dir_.path()};
+    if (!toStdout) {
+        argv.push_back("--output");
+        argv.push_back(dir_.file("records.jsonl"));
+    }
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
     for (auto& a : argv)
@@ -104,7 +107,14 @@ Collector::Collector(std::vector<std::string> args) {
             break;
         line.append(buf, static_cast<size_t>(n));
     }
-    ::close(fds[0]);  // records go to the output file; nothing more comes on stdout
+    size_t eol = line.find('\n');
+    if (toStdout && eol != std::string::npos) {
+        outFd_ = fds[0];
+        stdoutText_ = line.substr(eol + 1);
+        ::fcntl(outFd_, F_SETFL, ::fcntl(outFd_, F_GETFL) | O_NONBLOCK);
+    } else {
+        ::close(fds[0]);  // records go to the output file; nothing more comes on stdout
+    }
     int port = 0;
     char cert[4096] = {0};
     if (std::sscanf(line.c_str(), "port=%d cert=%4095s", &port, cert) == 2) {
@@ -114,6 +124,8 @@ Collector::Collector(std::vector<std::string> args) {
 }
 
 Collector::~Collector() {
+    if (outFd_ >= 0)
+        ::close(outFd_);
     if (pid_ <= 0)
         return;
     ::kill(pid_, SIGTERM);
@@ -131,7 +143,18 @@ std::string Collector::url() const {
 }
 
 std::vector<std::string> Collector::records() const {
-    return ReadLines(dir_.file("records.jsonl"));
+    if (outFd_ < 0)
+        return ReadLines(dir_.file("records.jsonl"));
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(outFd_, buf, sizeof(buf))) > 0)
+        stdoutText_.append(buf, static_cast<size_t>(n));
+    std::vector<std::string> lines;
+    std::stringstream ss(stdoutText_);
+    std::string line;
+    while (std::getline(ss, line))
+        lines.push_back(line);
+    return lines;
 }
 
 std::vector<std::string> Collector::waitForRecords(size_t n,

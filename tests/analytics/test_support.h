@@ -37,7 +37,9 @@ std::string BinPath(const std::string& name);
 /// certificate folder of its own; stops it (SIGTERM, then SIGKILL after 5 s) on destruction.
 class Collector {
 public:
-    explicit Collector(std::vector<std::string> args = {});
+    /// With `toStdout` the records are read from the collector's standard output (after its
+    /// first line) instead of an output file.
+    explicit Collector(std::vector<std::string> args = {}, bool toStdout = false);
     ~Collector();
     Collector(const Collector&) = delete;
     Collector& operator=(const Collector&) = delete;
@@ -57,6 +59,8 @@ public:
 private:
     TempDir dir_;
     pid_t pid_ = -1;
+    int outFd_ = -1;                  // the collector's stdout, kept open with toStdout
+    mutable std::string stdoutText_;  // what came after the first line
     int port_ = 0;
     std::string cert_;
 };
