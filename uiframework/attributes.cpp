@@ -7,23 +7,26 @@ namespace Ui {
 namespace {
 
 std::wstring_view Trim(std::wstring_view s) {
-    while (!s.empty() && (s.front() == L' ' || s.front() == L'\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == L' ' || s.back() == L'\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == L' ' || s.front() == L'\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == L' ' || s.back() == L'\t'))
+        s.remove_suffix(1);
     return s;
 }
 
 // Reads up to `n` comma-separated integers.
 void ParseInts(std::wstring_view text, int* out, int n) {
-    for (int i = 0; i < n; ++i) out[i] = 0;
+    for (int i = 0; i < n; ++i)
+        out[i] = 0;
     int i = 0;
     size_t start = 0;
     while (i < n && start <= text.size()) {
         size_t comma = text.find(L',', start);
-        std::wstring_view item =
-            text.substr(start, comma == std::wstring_view::npos ? std::wstring_view::npos
-                                                                : comma - start);
+        std::wstring_view item = text.substr(
+            start, comma == std::wstring_view::npos ? std::wstring_view::npos : comma - start);
         out[i++] = ParseInt(item);
-        if (comma == std::wstring_view::npos) break;
+        if (comma == std::wstring_view::npos)
+            break;
         start = comma + 1;
     }
 }
@@ -39,9 +42,11 @@ int ParseInt(std::wstring_view text) {
     }
     long long value = 0;
     for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') break;
+        if (c < L'0' || c > L'9')
+            break;
         value = value * 10 + (c - L'0');
-        if (value > 2147483647LL) value = 2147483647LL;  // saturate instead of wrapping
+        if (value > 2147483647LL)
+            value = 2147483647LL;  // saturate instead of wrapping
     }
     return static_cast<int>(negative ? -value : value);
 }
@@ -49,7 +54,8 @@ int ParseInt(std::wstring_view text) {
 Rect ParseRect(std::wstring_view text) {
     int v[4];
     ParseInts(text, v, 4);
-    return {ClampCoordinate(v[0]), ClampCoordinate(v[1]), ClampCoordinate(v[2]), ClampCoordinate(v[3])};
+    return {ClampCoordinate(v[0]), ClampCoordinate(v[1]), ClampCoordinate(v[2]),
+            ClampCoordinate(v[3])};
 }
 
 Size ParseSize(std::wstring_view text) {
@@ -75,17 +81,24 @@ uint32_t ParseColor(std::wstring_view text) {
     int digits = 0;
     for (wchar_t c : text) {
         int d;
-        if (c >= L'0' && c <= L'9') d = c - L'0';
-        else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
-        else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
-        else break;
-        if (++digits > 8) break;  // more than 32 bits: keep the first eight digits
+        if (c >= L'0' && c <= L'9')
+            d = c - L'0';
+        else if (c >= L'a' && c <= L'f')
+            d = c - L'a' + 10;
+        else if (c >= L'A' && c <= L'F')
+            d = c - L'A' + 10;
+        else
+            break;
+        if (++digits > 8)
+            break;  // more than 32 bits: keep the first eight digits
         value = value * 16 + static_cast<uint64_t>(d);
     }
     return static_cast<uint32_t>(value);
 }
 
-bool ParseBool(std::wstring_view text) { return text == L"true"; }
+bool ParseBool(std::wstring_view text) {
+    return text == L"true";
+}
 
 ImageSpec ParseImageSpec(std::wstring_view text) {
     ImageSpec spec;
@@ -102,12 +115,15 @@ ImageSpec ParseImageSpec(std::wstring_view text) {
     while (!rest.empty()) {
         rest = Trim(rest);
         size_t e = rest.find(L'=');
-        if (e == std::wstring_view::npos || e + 1 >= rest.size()) break;
+        if (e == std::wstring_view::npos || e + 1 >= rest.size())
+            break;
         std::wstring_view key = Trim(rest.substr(0, e));
         wchar_t quote = rest[e + 1];
-        if (quote != L'\'' && quote != L'"') break;
+        if (quote != L'\'' && quote != L'"')
+            break;
         size_t close = rest.find(quote, e + 2);
-        if (close == std::wstring_view::npos) break;  // unterminated: ignore the rest
+        if (close == std::wstring_view::npos)
+            break;  // unterminated: ignore the rest
         std::wstring_view value = rest.substr(e + 2, close - e - 2);
         rest.remove_prefix(close + 1);
         if (key == L"file" || key == L"res") {

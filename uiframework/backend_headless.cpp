@@ -80,7 +80,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackend>(); }
+std::unique_ptr<Backend> CreateHeadlessBackend() {
+    return std::make_unique<HeadlessBackend>();
+}
 
 bool DisplayAvailable() {
     const char* x = std::getenv("DISPLAY");

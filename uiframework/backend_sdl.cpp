@@ -16,34 +16,60 @@ namespace Ui {
 namespace {
 
 uint32_t ToVirtualKey(SDL_Keycode k) {
-    if (k >= SDLK_a && k <= SDLK_z) return static_cast<uint32_t>(k - SDLK_a + 0x41);
-    if (k >= SDLK_0 && k <= SDLK_9) return static_cast<uint32_t>(k - SDLK_0 + 0x30);
-    if (k >= SDLK_F1 && k <= SDLK_F12) return static_cast<uint32_t>(k - SDLK_F1 + 0x70);
+    if (k >= SDLK_a && k <= SDLK_z)
+        return static_cast<uint32_t>(k - SDLK_a + 0x41);
+    if (k >= SDLK_0 && k <= SDLK_9)
+        return static_cast<uint32_t>(k - SDLK_0 + 0x30);
+    if (k >= SDLK_F1 && k <= SDLK_F12)
+        return static_cast<uint32_t>(k - SDLK_F1 + 0x70);
     switch (k) {
-        case SDLK_BACKSPACE: return kVkBack;
-        case SDLK_TAB: return kVkTab;
-        case SDLK_RETURN: case SDLK_KP_ENTER: return kVkReturn;
-        case SDLK_ESCAPE: return kVkEscape;
-        case SDLK_SPACE: return kVkSpace;
-        case SDLK_END: return kVkEnd;
-        case SDLK_HOME: return kVkHome;
-        case SDLK_LEFT: return kVkLeft;
-        case SDLK_UP: return kVkUp;
-        case SDLK_RIGHT: return kVkRight;
-        case SDLK_DOWN: return kVkDown;
-        case SDLK_DELETE: return kVkDelete;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return kVkShift;
-        case SDLK_LCTRL: case SDLK_RCTRL: return kVkControl;
-        case SDLK_LALT: case SDLK_RALT: return kVkMenu;
-        default: return 0;
+        case SDLK_BACKSPACE:
+            return kVkBack;
+        case SDLK_TAB:
+            return kVkTab;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return kVkReturn;
+        case SDLK_ESCAPE:
+            return kVkEscape;
+        case SDLK_SPACE:
+            return kVkSpace;
+        case SDLK_END:
+            return kVkEnd;
+        case SDLK_HOME:
+            return kVkHome;
+        case SDLK_LEFT:
+            return kVkLeft;
+        case SDLK_UP:
+            return kVkUp;
+        case SDLK_RIGHT:
+            return kVkRight;
+        case SDLK_DOWN:
+            return kVkDown;
+        case SDLK_DELETE:
+            return kVkDelete;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return kVkShift;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return kVkControl;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return kVkMenu;
+        default:
+            return 0;
     }
 }
 
 uint32_t ToModifiers(Uint16 mod) {
     uint32_t m = 0;
-    if (mod & KMOD_SHIFT) m |= kModShift;
-    if (mod & KMOD_CTRL) m |= kModCtrl;
-    if (mod & KMOD_ALT) m |= kModAlt;
+    if (mod & KMOD_SHIFT)
+        m |= kModShift;
+    if (mod & KMOD_CTRL)
+        m |= kModCtrl;
+    if (mod & KMOD_ALT)
+        m |= kModAlt;
     return m;
 }
 
@@ -62,18 +88,23 @@ public:
     Uint32 Id() const { return SDL_GetWindowID(window_); }
 
     void Show(bool show) override {
-        if (show) SDL_ShowWindow(window_);
-        else SDL_HideWindow(window_);
+        if (show)
+            SDL_ShowWindow(window_);
+        else
+            SDL_HideWindow(window_);
     }
     void Present(cairo_surface_t* frame, const Rect& area) override {
         SDL_Surface* target = SDL_GetWindowSurface(window_);
-        if (!target) return;
+        if (!target)
+            return;
         int fw = cairo_image_surface_get_width(frame), fh = cairo_image_surface_get_height(frame);
         Rect r = area.Intersect({0, 0, std::min(fw, target->w), std::min(fh, target->h)});
-        if (r.IsEmpty()) return;
+        if (r.IsEmpty())
+            return;
         const unsigned char* src = cairo_image_surface_get_data(frame);
         int srcStride = cairo_image_surface_get_stride(frame);
-        if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+        if (SDL_MUSTLOCK(target))
+            SDL_LockSurface(target);
         auto* dst = static_cast<unsigned char*>(target->pixels);
         Uint32 fmt = target->format->format;
         if (fmt == SDL_PIXELFORMAT_ARGB8888 || fmt == SDL_PIXELFORMAT_RGB888) {
@@ -89,7 +120,8 @@ public:
                               dst + r.top * target->pitch + r.left * target->format->BytesPerPixel,
                               target->pitch);
         }
-        if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+        if (SDL_MUSTLOCK(target))
+            SDL_UnlockSurface(target);
         SDL_Rect rect{r.left, r.top, r.Width(), r.Height()};
         SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
@@ -104,18 +136,21 @@ public:
     bool SetIcon(cairo_surface_t* icon) override {
         int w = cairo_image_surface_get_width(icon), h = cairo_image_surface_get_height(icon);
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        if (!s) return false;
+        if (!s)
+            return false;
         cairo_surface_flush(icon);
         const unsigned char* src = cairo_image_surface_get_data(icon);
         int stride = cairo_image_surface_get_stride(icon);
         for (int y = 0; y < h; ++y) {
             auto* in = reinterpret_cast<const uint32_t*>(src + y * stride);
-            auto* out = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(s->pixels) + y * s->pitch);
+            auto* out =
+                reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(s->pixels) + y * s->pitch);
             for (int x = 0; x < w; ++x) {
                 uint32_t p = in[x], a = p >> 24;
                 // SDL wants straight alpha; cairo keeps it premultiplied.
                 auto un = [&](uint32_t c) { return a ? std::min<uint32_t>(255, c * 255 / a) : 0; };
-                out[x] = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
+                out[x] = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |
+                         un(p & 0xFF);
             }
         }
         SDL_SetWindowIcon(window_, s);
@@ -124,7 +159,8 @@ public:
     }
     void SetTextInput(bool on, const Rect& caret) override {
         if (on) {
-            SDL_Rect r{caret.left, caret.top, std::max(1, caret.Width()), std::max(1, caret.Height())};
+            SDL_Rect r{caret.left, caret.top, std::max(1, caret.Width()),
+                       std::max(1, caret.Height())};
             SDL_SetTextInputRect(&r);
             SDL_StartTextInput();
         } else {
@@ -136,7 +172,7 @@ private:
     static SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data) {
         auto* self = static_cast<SdlWindow*>(data);
         return self->isCaption_ && self->isCaption_({area->x, area->y}) ? SDL_HITTEST_DRAGGABLE
-                                                                         : SDL_HITTEST_NORMAL;
+                                                                        : SDL_HITTEST_NORMAL;
     }
     SDL_Window* window_;
     std::function<bool(Point)> isCaption_;
@@ -164,12 +200,13 @@ public:
     }
     bool IsHeadless() const override { return false; }
 
-    std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle handle, Size size,
-                                                     const std::wstring& title,
-                                                     std::function<bool(Point)> isCaption) override {
+    std::unique_ptr<NativeWindow> CreateNativeWindow(
+        WindowHandle handle, Size size, const std::wstring& title,
+        std::function<bool(Point)> isCaption) override {
         std::string t = Utils::ToNarrow(title, Utils::kCodePageUtf8);
-        SDL_Window* w = SDL_CreateWindow(t.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                         size.cx, size.cy, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        SDL_Window* w =
+            SDL_CreateWindow(t.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, size.cx,
+                             size.cy, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
         if (!w) {
             TRACE(L"SDL_CreateWindow failed: %s", SDL_GetError());
             return nullptr;
@@ -180,11 +217,13 @@ public:
     }
     Size ScreenSize() const override {
         SDL_Rect r;
-        if (SDL_GetDisplayUsableBounds(0, &r) != 0) return {1920, 1080};
+        if (SDL_GetDisplayUsableBounds(0, &r) != 0)
+            return {1920, 1080};
         return {r.w, r.h};
     }
     void Wake() override {
-        if (wakePending_.exchange(true)) return;  // one wake in SDL's queue is enough
+        if (wakePending_.exchange(true))
+            return;  // one wake in SDL's queue is enough
         SDL_Event e{};
         e.type = wakeEvent_;
         SDL_PushEvent(&e);
@@ -192,19 +231,23 @@ public:
     bool Wait(int timeoutMs, std::vector<Message>& out) override {
         SDL_Event e;
         int got = timeoutMs < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, timeoutMs);
-        if (!got) return false;
+        if (!got)
+            return false;
         Translate(e, out);
         Poll(out);
         return true;
     }
     void Poll(std::vector<Message>& out) override {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) Translate(e, out);
+        while (SDL_PollEvent(&e))
+            Translate(e, out);
     }
     bool GetClipboard(std::wstring& text) override {
-        if (!SDL_HasClipboardText()) return false;
+        if (!SDL_HasClipboardText())
+            return false;
         char* utf8 = SDL_GetClipboardText();
-        if (!utf8) return false;
+        if (!utf8)
+            return false;
         text = Utils::ToWide(utf8, Utils::kCodePageUtf8);
         SDL_free(utf8);
         return true;
@@ -215,8 +258,9 @@ public:
     void ShowErrorBox(const std::wstring& title, const std::wstring& text) override {
         std::string t = Utils::ToNarrow(text, Utils::kCodePageUtf8);
         std::fprintf(stderr, "%s\n", t.c_str());
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, Utils::ToNarrow(title, Utils::kCodePageUtf8).c_str(),
-                                 t.c_str(), nullptr);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR,
+                                 Utils::ToNarrow(title, Utils::kCodePageUtf8).c_str(), t.c_str(),
+                                 nullptr);
     }
 
 private:
@@ -229,7 +273,8 @@ private:
     void Emit(std::vector<Message>& out, Uint32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam,
               std::shared_ptr<void> payload = {}) {
         WindowHandle h = HandleOf(id);
-        if (h != 0) out.push_back({h, msg, wParam, lParam, std::move(payload)});
+        if (h != 0)
+            out.push_back({h, msg, wParam, lParam, std::move(payload)});
     }
 
     void Translate(const SDL_Event& e, std::vector<Message>& out) {
@@ -239,13 +284,15 @@ private:
         }
         switch (e.type) {
             case SDL_MOUSEMOTION:
-                Emit(out, e.motion.windowID, kMsgMouseMove, 0, MakePointParam(e.motion.x, e.motion.y));
+                Emit(out, e.motion.windowID, kMsgMouseMove, 0,
+                     MakePointParam(e.motion.x, e.motion.y));
                 break;
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
                 if (e.button.button == SDL_BUTTON_LEFT) {
-                    Emit(out, e.button.windowID, e.type == SDL_MOUSEBUTTONDOWN ? kMsgLButtonDown : kMsgLButtonUp,
-                         0, MakePointParam(e.button.x, e.button.y));
+                    Emit(out, e.button.windowID,
+                         e.type == SDL_MOUSEBUTTONDOWN ? kMsgLButtonDown : kMsgLButtonUp, 0,
+                         MakePointParam(e.button.x, e.button.y));
                 }
                 break;
             case SDL_KEYDOWN:
@@ -256,7 +303,8 @@ private:
                 }
                 break;
             case SDL_TEXTINPUT: {
-                auto text = std::make_shared<std::wstring>(Utils::ToWide(e.text.text, Utils::kCodePageUtf8));
+                auto text = std::make_shared<std::wstring>(
+                    Utils::ToWide(e.text.text, Utils::kCodePageUtf8));
                 if (!text->empty()) {
                     uintptr_t first = static_cast<uintptr_t>((*text)[0]);
                     Emit(out, e.text.windowID, kMsgChar, first, 0, std::move(text));
@@ -294,7 +342,8 @@ private:
 
 std::unique_ptr<Backend> CreateSdlBackend() {
     auto b = std::make_unique<SdlBackend>();
-    if (!b->Init()) return nullptr;
+    if (!b->Init())
+        return nullptr;
     return b;
 }
 

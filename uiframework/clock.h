@@ -37,7 +37,8 @@ public:
     /// test driver next runs (TestDriver::Advance does both).
     void Advance(uint64_t ms) { now_ += ms; }
     void Set(uint64_t ms) {
-        if (ms > now_.load()) now_ = ms;
+        if (ms > now_.load())
+            now_ = ms;
     }
     bool AutoAdvance() const { return autoAdvance_; }
     void SetAutoAdvance(bool on) { autoAdvance_ = on; }

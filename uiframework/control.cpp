@@ -11,7 +11,8 @@ namespace Ui {
 Control::Control() = default;
 
 Control::~Control() {
-    if (window_) window_->ControlDestroyed(this);
+    if (window_)
+        window_->ControlDestroyed(this);
 }
 
 Control* Control::GetInterface(std::wstring_view name) {
@@ -19,9 +20,11 @@ Control* Control::GetInterface(std::wstring_view name) {
 }
 
 Control* Control::FindControl(std::wstring_view name) {
-    if (name_ == name) return this;
+    if (name_ == name)
+        return this;
     for (size_t i = 0; i < ChildCount(); ++i) {
-        if (Control* found = ChildAt(i)->FindControl(name)) return found;
+        if (Control* found = ChildAt(i)->FindControl(name))
+            return found;
     }
     return nullptr;
 }
@@ -62,20 +65,23 @@ void Control::SetAttribute(std::wstring_view name, std::wstring_view value) {
 }
 
 void Control::SetText(std::wstring_view text) {
-    if (text_ == text) return;
+    if (text_ == text)
+        return;
     text_ = text;
     Invalidate();
 }
 
 bool Control::IsReallyVisible() const {
     for (const Control* c = this; c; c = c->parent_) {
-        if (!c->visible_) return false;
+        if (!c->visible_)
+            return false;
     }
     return true;
 }
 
 void Control::SetVisible(bool visible) {
-    if (visible_ == visible) return;
+    if (visible_ == visible)
+        return;
     visible_ = visible;
     if (window_) {
         if (!visible && window_->GetFocus() && (window_->GetFocus() == this)) {
@@ -86,39 +92,47 @@ void Control::SetVisible(bool visible) {
 }
 
 void Control::SetEnabled(bool enabled) {
-    if (enabled_ == enabled) return;
+    if (enabled_ == enabled)
+        return;
     enabled_ = enabled;
     Invalidate();
 }
 
-bool Control::IsFocused() const { return window_ && window_->GetFocus() == this; }
+bool Control::IsFocused() const {
+    return window_ && window_->GetFocus() == this;
+}
 
 void Control::SetFocus() {
-    if (window_) window_->SetFocus(this);
+    if (window_)
+        window_->SetFocus(this);
 }
 
 void Control::SetBkColor(Color c) {
-    if (bkColor_ == c) return;
+    if (bkColor_ == c)
+        return;
     bkColor_ = c;
     Invalidate();
 }
 
 void Control::SetBkImage(std::wstring_view image) {
-    if (bkImage_ == image) return;
+    if (bkImage_ == image)
+        return;
     bkImage_ = image;
     Invalidate();
 }
 
 void Control::SetFixedWidth(int cx) {
     cx = std::clamp(cx, 0, kMaxCoordinate);
-    if (fixedWidth_ == cx) return;
+    if (fixedWidth_ == cx)
+        return;
     fixedWidth_ = cx;
     NeedUpdate();
 }
 
 void Control::SetFixedHeight(int cy) {
     cy = std::clamp(cy, 0, kMaxCoordinate);
-    if (fixedHeight_ == cy) return;
+    if (fixedHeight_ == cy)
+        return;
     fixedHeight_ = cy;
     NeedUpdate();
 }
@@ -130,7 +144,8 @@ void Control::SetPadding(const Rect& padding) {
 }
 
 void Control::SetPos(const Rect& pos) {
-    if (pos_ == pos) return;
+    if (pos_ == pos)
+        return;
     Invalidate();
     pos_ = pos;
     Invalidate();
@@ -143,11 +158,13 @@ void Control::NeedUpdate() {
 }
 
 void Control::Invalidate() {
-    if (window_ && !pos_.IsEmpty()) window_->Invalidate(pos_);
+    if (window_ && !pos_.IsEmpty())
+        window_->Invalidate(pos_);
 }
 
 void Control::DoEvent(Event& event) {
-    if (!window_) return;
+    if (!window_)
+        return;
     switch (event.type) {
         case EventType::kTimer:
             window_->SendNotify(this, L"timer", event.wParam, event.lParam);
@@ -171,9 +188,13 @@ void Control::DoPaint(Painter& painter) {
     PaintBorder(painter);
 }
 
-void Control::PaintBkColor(Painter& painter) { painter.FillRect(pos_, bkColor_, borderRound_); }
+void Control::PaintBkColor(Painter& painter) {
+    painter.FillRect(pos_, bkColor_, borderRound_);
+}
 
-void Control::PaintBkImage(Painter& painter) { painter.DrawImage(pos_, bkImage_); }
+void Control::PaintBkImage(Painter& painter) {
+    painter.DrawImage(pos_, bkImage_);
+}
 
 void Control::PaintBorder(Painter& painter) {
     painter.StrokeRect(pos_, borderColor_, borderSize_, borderRound_);
@@ -183,7 +204,9 @@ bool Control::SetTimer(uint32_t id, uint32_t elapseMs) {
     return window_ && window_->SetTimer(this, id, elapseMs);
 }
 
-bool Control::KillTimer(uint32_t id) { return window_ && window_->KillTimer(this, id); }
+bool Control::KillTimer(uint32_t id) {
+    return window_ && window_->KillTimer(this, id);
+}
 
 void Control::Attach(SkinWindow* window, Control* parent) {
     window_ = window;

@@ -49,16 +49,16 @@ enum class HAlign { kLeft, kCenter, kRight };
 enum class VAlign { kTop, kCenter, kBottom };
 
 enum class EventType {
-    kMouseEnter,   // the pointer moved onto the control
-    kMouseLeave,   // the pointer left it (or a press captured elsewhere ended)
+    kMouseEnter,  // the pointer moved onto the control
+    kMouseLeave,  // the pointer left it (or a press captured elsewhere ended)
     kMouseMove,
-    kButtonDown,   // left button pressed over the control
-    kButtonUp,     // left button released; sent to the control that got the press
-    kKeyDown,      // key: virtual key, modifiers: kMod* bits; to the focused control
-    kChar,         // text: typed or composed text; to the focused control
+    kButtonDown,  // left button pressed over the control
+    kButtonUp,    // left button released; sent to the control that got the press
+    kKeyDown,     // key: virtual key, modifiers: kMod* bits; to the focused control
+    kChar,        // text: typed or composed text; to the focused control
     kSetFocus,
     kKillFocus,
-    kTimer,        // wParam: timer id
+    kTimer,  // wParam: timer id
 };
 
 struct Event {
@@ -66,7 +66,7 @@ struct Event {
     explicit Event(EventType t, Point p = {}) : type(t), pt(p) {}
 
     EventType type = EventType::kMouseMove;
-    Point pt;                // client coordinates of the window
+    Point pt;  // client coordinates of the window
     uint32_t key = 0;
     uint32_t modifiers = 0;
     uintptr_t wParam = 0;

@@ -36,13 +36,20 @@ void Label::SetAttribute(std::wstring_view name, std::wstring_view value) {
     } else if (name == L"disabledtextcolor") {
         disabledTextColor_ = ParseColor(value);
     } else if (name == L"align") {
-        if (value.find(L"center") != std::wstring_view::npos) align_ = HAlign::kCenter;
-        else if (value.find(L"right") != std::wstring_view::npos) align_ = HAlign::kRight;
-        else if (value.find(L"left") != std::wstring_view::npos) align_ = HAlign::kLeft;
+        if (value.find(L"center") != std::wstring_view::npos)
+            align_ = HAlign::kCenter;
+        else if (value.find(L"right") != std::wstring_view::npos)
+            align_ = HAlign::kRight;
+        else if (value.find(L"left") != std::wstring_view::npos)
+            align_ = HAlign::kLeft;
     } else if (name == L"valign") {
-        if (value.find(L"center") != std::wstring_view::npos || value.find(L"vcenter") != std::wstring_view::npos) valign_ = VAlign::kCenter;
-        else if (value.find(L"top") != std::wstring_view::npos) valign_ = VAlign::kTop;
-        else if (value.find(L"bottom") != std::wstring_view::npos) valign_ = VAlign::kBottom;
+        if (value.find(L"center") != std::wstring_view::npos ||
+            value.find(L"vcenter") != std::wstring_view::npos)
+            valign_ = VAlign::kCenter;
+        else if (value.find(L"top") != std::wstring_view::npos)
+            valign_ = VAlign::kTop;
+        else if (value.find(L"bottom") != std::wstring_view::npos)
+            valign_ = VAlign::kBottom;
     } else if (name == L"textpadding") {
         SetTextPadding(ParseRect(value));
     } else if (name == L"multiline") {
@@ -80,12 +87,14 @@ void Label::SetMultiLine(bool on) {
 
 Size Label::MeasureText(int maxWidth) const {
     SkinWindow* w = GetWindow();
-    if (!w) return {};
+    if (!w)
+        return {};
     return MeasureTextExtent(w->GetFont(font_), text_, multiLine_, maxWidth);
 }
 
 Color Label::CurrentTextColor() const {
-    if (!IsEnabled()) return disabledTextColor_ ? disabledTextColor_ : kDefaultDisabledTextColor;
+    if (!IsEnabled())
+        return disabledTextColor_ ? disabledTextColor_ : kDefaultDisabledTextColor;
     return textColor_ ? textColor_ : kDefaultTextColor;
 }
 
@@ -97,7 +106,9 @@ void Label::DrawTextIn(Painter& painter, Color color) {
     painter.DrawText(Deflate(pos_, textPadding_), text_, font_, color, style);
 }
 
-void Label::PaintText(Painter& painter) { DrawTextIn(painter, CurrentTextColor()); }
+void Label::PaintText(Painter& painter) {
+    DrawTextIn(painter, CurrentTextColor());
+}
 
 // ---- Button ---------------------------------------------------------------------------------
 
@@ -106,21 +117,42 @@ Control* Button::GetInterface(std::wstring_view name) {
 }
 
 void Button::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"normalimage") SetNormalImage(value);
-    else if (name == L"hotimage") SetHotImage(value);
-    else if (name == L"pushedimage") SetPushedImage(value);
-    else if (name == L"disabledimage") SetDisabledImage(value);
-    else if (name == L"hotbkcolor") hotBkColor_ = ParseColor(value);
-    else if (name == L"pushedbkcolor") pushedBkColor_ = ParseColor(value);
-    else if (name == L"hottextcolor") hotTextColor_ = ParseColor(value);
-    else if (name == L"pushedtextcolor") pushedTextColor_ = ParseColor(value);
-    else Label::SetAttribute(name, value);
+    if (name == L"normalimage")
+        SetNormalImage(value);
+    else if (name == L"hotimage")
+        SetHotImage(value);
+    else if (name == L"pushedimage")
+        SetPushedImage(value);
+    else if (name == L"disabledimage")
+        SetDisabledImage(value);
+    else if (name == L"hotbkcolor")
+        hotBkColor_ = ParseColor(value);
+    else if (name == L"pushedbkcolor")
+        pushedBkColor_ = ParseColor(value);
+    else if (name == L"hottextcolor")
+        hotTextColor_ = ParseColor(value);
+    else if (name == L"pushedtextcolor")
+        pushedTextColor_ = ParseColor(value);
+    else
+        Label::SetAttribute(name, value);
 }
 
-void Button::SetNormalImage(std::wstring_view s) { normalImage_ = s; Invalidate(); }
-void Button::SetHotImage(std::wstring_view s) { hotImage_ = s; Invalidate(); }
-void Button::SetPushedImage(std::wstring_view s) { pushedImage_ = s; Invalidate(); }
-void Button::SetDisabledImage(std::wstring_view s) { disabledImage_ = s; Invalidate(); }
+void Button::SetNormalImage(std::wstring_view s) {
+    normalImage_ = s;
+    Invalidate();
+}
+void Button::SetHotImage(std::wstring_view s) {
+    hotImage_ = s;
+    Invalidate();
+}
+void Button::SetPushedImage(std::wstring_view s) {
+    pushedImage_ = s;
+    Invalidate();
+}
+void Button::SetDisabledImage(std::wstring_view s) {
+    disabledImage_ = s;
+    Invalidate();
+}
 
 void Button::SetEnabled(bool enabled) {
     if (!enabled) {
@@ -163,7 +195,8 @@ void Button::DoEvent(Event& event) {
             bool wasPushed = pushed_;
             pushed_ = false;
             Invalidate();
-            if (wasPushed && IsEnabled() && pos_.Contains(event.pt)) Activate();
+            if (wasPushed && IsEnabled() && pos_.Contains(event.pt))
+                Activate();
             return;
         }
         default:
@@ -172,26 +205,32 @@ void Button::DoEvent(Event& event) {
 }
 
 void Button::Activate() {
-    if (!IsEnabled() || !GetWindow()) return;
+    if (!IsEnabled() || !GetWindow())
+        return;
     GetWindow()->SendNotify(this, L"click");
 }
 
 void Button::PaintBkColor(Painter& painter) {
     Color c = bkColor_;
     if (IsEnabled()) {
-        if (IsPushed()) c = pushedBkColor_ ? pushedBkColor_ : (hotBkColor_ ? hotBkColor_ : bkColor_);
-        else if (hot_ && hotBkColor_) c = hotBkColor_;
+        if (IsPushed())
+            c = pushedBkColor_ ? pushedBkColor_ : (hotBkColor_ ? hotBkColor_ : bkColor_);
+        else if (hot_ && hotBkColor_)
+            c = hotBkColor_;
     }
     painter.FillRect(pos_, c, borderRound_);
 }
 
 const std::wstring& Button::CurrentStateImage() const {
-    if (!IsEnabled()) return disabledImage_.empty() ? normalImage_ : disabledImage_;
+    if (!IsEnabled())
+        return disabledImage_.empty() ? normalImage_ : disabledImage_;
     if (IsPushed()) {
-        if (!pushedImage_.empty()) return pushedImage_;
+        if (!pushedImage_.empty())
+            return pushedImage_;
         return hotImage_.empty() ? normalImage_ : hotImage_;
     }
-    if (hot_ && !hotImage_.empty()) return hotImage_;
+    if (hot_ && !hotImage_.empty())
+        return hotImage_;
     return normalImage_;
 }
 
@@ -206,9 +245,12 @@ void Button::PaintStatusImage(Painter& painter) {
 
 Color Button::CurrentTextColor() const {
     if (IsEnabled()) {
-        if (IsPushed() && pushedTextColor_) return pushedTextColor_;
-        if (IsPushed() && hotTextColor_) return hotTextColor_;
-        if (hot_ && hotTextColor_) return hotTextColor_;
+        if (IsPushed() && pushedTextColor_)
+            return pushedTextColor_;
+        if (IsPushed() && hotTextColor_)
+            return hotTextColor_;
+        if (hot_ && hotTextColor_)
+            return hotTextColor_;
     }
     return Label::CurrentTextColor();
 }
@@ -216,39 +258,50 @@ Color Button::CurrentTextColor() const {
 // ---- CheckBox -------------------------------------------------------------------------------
 
 Control* CheckBox::GetInterface(std::wstring_view name) {
-    if (name == L"CheckBox" || name == L"Option") return this;
+    if (name == L"CheckBox" || name == L"Option")
+        return this;
     return Button::GetInterface(name);
 }
 
 void CheckBox::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"selected") SetSelected(ParseBool(value), false);
-    else if (name == L"selectedimage") { selectedImage_ = value; Invalidate(); }
-    else if (name == L"selectedtextcolor") selectedTextColor_ = ParseColor(value);
-    else Button::SetAttribute(name, value);
+    if (name == L"selected")
+        SetSelected(ParseBool(value), false);
+    else if (name == L"selectedimage") {
+        selectedImage_ = value;
+        Invalidate();
+    } else if (name == L"selectedtextcolor")
+        selectedTextColor_ = ParseColor(value);
+    else
+        Button::SetAttribute(name, value);
 }
 
 void CheckBox::SetSelected(bool selected, bool notify) {
-    if (selected_ == selected) return;
+    if (selected_ == selected)
+        return;
     selected_ = selected;
     Invalidate();
-    if (notify && GetWindow()) GetWindow()->SendNotify(this, L"selectchanged");
+    if (notify && GetWindow())
+        GetWindow()->SendNotify(this, L"selectchanged");
 }
 
 void CheckBox::Activate() {
-    if (!IsEnabled() || !GetWindow()) return;
+    if (!IsEnabled() || !GetWindow())
+        return;
     Button::Activate();
     SetSelected(!selected_);
 }
 
 void CheckBox::PaintStatusImage(Painter& painter) {
     if (selected_ && !selectedImage_.empty()) {
-        if (painter.DrawImage(pos_, selectedImage_)) return;
+        if (painter.DrawImage(pos_, selectedImage_))
+            return;
     }
     Button::PaintStatusImage(painter);
 }
 
 Color CheckBox::CurrentTextColor() const {
-    if (selected_ && selectedTextColor_ && IsEnabled()) return selectedTextColor_;
+    if (selected_ && selectedTextColor_ && IsEnabled())
+        return selectedTextColor_;
     return Button::CurrentTextColor();
 }
 
@@ -259,9 +312,12 @@ Control* Edit::GetInterface(std::wstring_view name) {
 }
 
 void Edit::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"maxchar") maxChar_ = static_cast<size_t>(std::max(0, ParseInt(value)));
-    else if (name == L"readonly") readOnly_ = ParseBool(value);
-    else Label::SetAttribute(name, value);
+    if (name == L"maxchar")
+        maxChar_ = static_cast<size_t>(std::max(0, ParseInt(value)));
+    else if (name == L"readonly")
+        readOnly_ = ParseBool(value);
+    else
+        Label::SetAttribute(name, value);
 }
 
 void Edit::SetText(std::wstring_view text) {
@@ -269,8 +325,12 @@ void Edit::SetText(std::wstring_view text) {
     anchor_ = caret_ = text_.size();
 }
 
-size_t Edit::GetSelStart() const { return std::min(anchor_, caret_); }
-size_t Edit::GetSelEnd() const { return std::max(anchor_, caret_); }
+size_t Edit::GetSelStart() const {
+    return std::min(anchor_, caret_);
+}
+size_t Edit::GetSelEnd() const {
+    return std::max(anchor_, caret_);
+}
 
 void Edit::SetSel(size_t anchor, size_t caret) {
     anchor_ = std::min(anchor, text_.size());
@@ -278,31 +338,39 @@ void Edit::SetSel(size_t anchor, size_t caret) {
     Invalidate();
 }
 
-std::wstring Edit::GetSelText() const { return text_.substr(GetSelStart(), GetSelEnd() - GetSelStart()); }
+std::wstring Edit::GetSelText() const {
+    return text_.substr(GetSelStart(), GetSelEnd() - GetSelStart());
+}
 
 void Edit::ReplaceSel(std::wstring_view text) {
-    if (readOnly_) return;
+    if (readOnly_)
+        return;
     // Control characters (line breaks of a pasted block) do not belong in a one-line edit.
     std::wstring clean;
     for (wchar_t c : text) {
-        if (c >= 0x20 && c != 0x7F) clean.push_back(c);
+        if (c >= 0x20 && c != 0x7F)
+            clean.push_back(c);
     }
     size_t start = GetSelStart(), end = GetSelEnd();
     std::wstring next = text_.substr(0, start);
-    size_t room = maxChar_ > text_.size() - (end - start) ? maxChar_ - (text_.size() - (end - start)) : 0;
-    if (clean.size() > room) clean.resize(room);
+    size_t room =
+        maxChar_ > text_.size() - (end - start) ? maxChar_ - (text_.size() - (end - start)) : 0;
+    if (clean.size() > room)
+        clean.resize(room);
     next += clean;
     next += text_.substr(end);
     bool changed = next != text_;
     text_ = next;
     anchor_ = caret_ = start + clean.size();
     Invalidate();
-    if (changed && GetWindow()) GetWindow()->SendNotify(this, L"textchanged");
+    if (changed && GetWindow())
+        GetWindow()->SendNotify(this, L"textchanged");
 }
 
 size_t Edit::OffsetAt(Point pt) const {
     SkinWindow* w = GetWindow();
-    if (!w) return text_.size();
+    if (!w)
+        return text_.size();
     Rect area = Deflate(pos_, textPadding_);
     int x = pt.x - area.left;
     const FontInfo& font = w->GetFont(font_);
@@ -323,7 +391,8 @@ size_t Edit::OffsetAt(Point pt) const {
 Rect Edit::CaretRect() const {
     Rect area = Deflate(pos_, textPadding_);
     SkinWindow* w = GetWindow();
-    if (!w) return area;
+    if (!w)
+        return area;
     const FontInfo& font = w->GetFont(font_);
     int x = area.left + MeasureTextExtent(font, std::wstring_view(text_).substr(0, caret_)).cx;
     int h = MeasureTextExtent(font, L"Ag").cy;
@@ -335,23 +404,27 @@ void Edit::DoEvent(Event& event) {
     SkinWindow* w = GetWindow();
     switch (event.type) {
         case EventType::kButtonDown:
-            if (!IsEnabled()) return;
+            if (!IsEnabled())
+                return;
             dragging_ = true;
             SetSel(OffsetAt(event.pt), OffsetAt(event.pt));
             return;
         case EventType::kMouseMove:
-            if (dragging_) SetSel(anchor_, OffsetAt(event.pt));
+            if (dragging_)
+                SetSel(anchor_, OffsetAt(event.pt));
             return;
         case EventType::kButtonUp:
             dragging_ = false;
             return;
         case EventType::kSetFocus:
-            if (w && w->Native()) w->Native()->SetTextInput(true, CaretRect());
+            if (w && w->Native())
+                w->Native()->SetTextInput(true, CaretRect());
             Invalidate();
             Label::DoEvent(event);
             return;
         case EventType::kKillFocus:
-            if (w && w->Native()) w->Native()->SetTextInput(false, {});
+            if (w && w->Native())
+                w->Native()->SetTextInput(false, {});
             dragging_ = false;
             Invalidate();
             Label::DoEvent(event);
@@ -366,12 +439,18 @@ void Edit::DoEvent(Event& event) {
             Runtime* rt = Runtime::Current();
             switch (event.key) {
                 case kVkLeft:
-                    if (!shift && anchor_ != caret_) SetSel(GetSelStart(), GetSelStart());
-                    else SetSel(shift ? anchor_ : caret_ - (caret_ > 0), caret_ > 0 ? caret_ - 1 : 0);
+                    if (!shift && anchor_ != caret_)
+                        SetSel(GetSelStart(), GetSelStart());
+                    else
+                        SetSel(shift ? anchor_ : caret_ - (caret_ > 0),
+                               caret_ > 0 ? caret_ - 1 : 0);
                     break;
                 case kVkRight:
-                    if (!shift && anchor_ != caret_) SetSel(GetSelEnd(), GetSelEnd());
-                    else SetSel(shift ? anchor_ : std::min(caret_ + 1, len), std::min(caret_ + 1, len));
+                    if (!shift && anchor_ != caret_)
+                        SetSel(GetSelEnd(), GetSelEnd());
+                    else
+                        SetSel(shift ? anchor_ : std::min(caret_ + 1, len),
+                               std::min(caret_ + 1, len));
                     break;
                 case kVkHome:
                     SetSel(shift ? anchor_ : 0, 0);
@@ -380,36 +459,43 @@ void Edit::DoEvent(Event& event) {
                     SetSel(shift ? anchor_ : len, len);
                     break;
                 case kVkBack:
-                    if (anchor_ == caret_ && caret_ > 0) SetSel(caret_ - 1, caret_);
+                    if (anchor_ == caret_ && caret_ > 0)
+                        SetSel(caret_ - 1, caret_);
                     ReplaceSel(L"");
                     break;
                 case kVkDelete:
-                    if (anchor_ == caret_ && caret_ < len) SetSel(caret_, caret_ + 1);
+                    if (anchor_ == caret_ && caret_ < len)
+                        SetSel(caret_, caret_ + 1);
                     ReplaceSel(L"");
                     break;
                 case kVkA:
-                    if (ctrl) SetSel(0, len);
+                    if (ctrl)
+                        SetSel(0, len);
                     break;
                 case kVkC:
                 case kVkX:
                     if (ctrl && rt && anchor_ != caret_) {
                         rt->GetBackend().SetClipboard(GetSelText());
-                        if (event.key == kVkX) ReplaceSel(L"");
+                        if (event.key == kVkX)
+                            ReplaceSel(L"");
                     }
                     break;
                 case kVkV:
                     if (ctrl && rt) {
                         std::wstring clip;
-                        if (rt->GetBackend().GetClipboard(clip)) ReplaceSel(clip);
+                        if (rt->GetBackend().GetClipboard(clip))
+                            ReplaceSel(clip);
                     }
                     break;
                 case kVkReturn:
-                    if (w) w->SendNotify(this, L"return");
+                    if (w)
+                        w->SendNotify(this, L"return");
                     break;
                 default:
                     break;
             }
-            if (w && w->Native() && IsFocused()) w->Native()->SetTextInput(true, CaretRect());
+            if (w && w->Native() && IsFocused())
+                w->Native()->SetTextInput(true, CaretRect());
             return;
         }
         default:
@@ -419,21 +505,24 @@ void Edit::DoEvent(Event& event) {
 
 void Edit::PaintText(Painter& painter) {
     SkinWindow* w = GetWindow();
-    if (!w) return;
+    if (!w)
+        return;
     Rect area = Deflate(pos_, textPadding_);
     const FontInfo& font = w->GetFont(font_);
     if (IsFocused() && anchor_ != caret_) {
         int x0 = MeasureTextExtent(font, std::wstring_view(text_).substr(0, GetSelStart())).cx;
         int x1 = MeasureTextExtent(font, std::wstring_view(text_).substr(0, GetSelEnd())).cx;
         Rect caret = CaretRect();
-        painter.FillRect(Rect{area.left + x0, caret.top, area.left + x1, caret.bottom}.Intersect(area),
-                         0xFF99C9EF);
+        painter.FillRect(
+            Rect{area.left + x0, caret.top, area.left + x1, caret.bottom}.Intersect(area),
+            0xFF99C9EF);
     }
     TextStyle style;
     style.align = HAlign::kLeft;  // caret arithmetic assumes left-aligned text
     style.valign = valign_;
     painter.DrawText(area, text_, font_, CurrentTextColor(), style);
-    if (IsFocused()) painter.FillRect(CaretRect().Intersect(area), CurrentTextColor());
+    if (IsFocused())
+        painter.FillRect(CaretRect().Intersect(area), CurrentTextColor());
 }
 
 // ---- Progress -------------------------------------------------------------------------------
@@ -443,16 +532,22 @@ Control* Progress::GetInterface(std::wstring_view name) {
 }
 
 void Progress::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"foreimage") SetForeImage(value);
-    else if (name == L"min") SetRange(ParseInt(value), max_);
-    else if (name == L"max") SetRange(min_, ParseInt(value));
-    else if (name == L"value") SetValue(ParseInt(value));
-    else Label::SetAttribute(name, value);
+    if (name == L"foreimage")
+        SetForeImage(value);
+    else if (name == L"min")
+        SetRange(ParseInt(value), max_);
+    else if (name == L"max")
+        SetRange(min_, ParseInt(value));
+    else if (name == L"value")
+        SetValue(ParseInt(value));
+    else
+        Label::SetAttribute(name, value);
 }
 
 void Progress::SetValue(int value) {
     value = std::clamp(value, min_, std::max(min_, max_));
-    if (value == value_) return;
+    if (value == value_)
+        return;
     value_ = value;
     Invalidate();
 }
@@ -470,9 +565,11 @@ void Progress::SetForeImage(std::wstring_view image) {
 }
 
 void Progress::PaintStatusImage(Painter& painter) {
-    if (foreImage_.empty() || max_ <= min_ || value_ <= min_) return;
+    if (foreImage_.empty() || max_ <= min_ || value_ <= min_)
+        return;
     long long span = static_cast<long long>(max_) - min_;
-    int filled = static_cast<int>(static_cast<long long>(pos_.Width()) * (static_cast<long long>(value_) - min_) / span);
+    int filled = static_cast<int>(static_cast<long long>(pos_.Width()) *
+                                  (static_cast<long long>(value_) - min_) / span);
     cairo_t* cr = painter.Cr();
     cairo_save(cr);
     cairo_rectangle(cr, pos_.left, pos_.top, filled, pos_.Height());
@@ -497,15 +594,18 @@ Control* Container::Add(std::unique_ptr<Control> child) {
 
 void Container::Attach(SkinWindow* window, Control* parent) {
     Control::Attach(window, parent);
-    for (auto& c : children_) c->Attach(window, this);
+    for (auto& c : children_)
+        c->Attach(window, this);
 }
 
 void Container::DoPaint(Painter& painter) {
     Control::DoPaint(painter);
     for (auto& c : children_) {
-        if (!c->IsVisible()) continue;
+        if (!c->IsVisible())
+            continue;
         Rect r = c->GetPos().Intersect(painter.Dirty());
-        if (r.IsEmpty()) continue;
+        if (r.IsEmpty())
+            continue;
         Painter inner(painter.Window(), painter.Cr(), painter.Dirty());
         cairo_save(painter.Cr());
         // A child draws only inside itself and its parent.
@@ -524,7 +624,8 @@ void Container::SetPos(const Rect& pos) {
 }
 
 void Container::LayoutChildren(const Rect& area) {
-    for (auto& c : children_) c->SetPos(Deflate(area, c->GetPadding()));
+    for (auto& c : children_)
+        c->SetPos(Deflate(area, c->GetPadding()));
 }
 
 Control* VerticalLayout::GetInterface(std::wstring_view name) {
@@ -535,20 +636,25 @@ void VerticalLayout::LayoutChildren(const Rect& area) {
     long long fixed = 0;
     int adjustable = 0;
     for (auto& c : children_) {
-        if (!c->IsVisible()) continue;
+        if (!c->IsVisible())
+            continue;
         const Rect& p = c->GetPadding();
         fixed += p.top + p.bottom;
-        if (c->GetFixedHeight() > 0) fixed += c->GetFixedHeight();
-        else ++adjustable;
+        if (c->GetFixedHeight() > 0)
+            fixed += c->GetFixedHeight();
+        else
+            ++adjustable;
     }
     int free = static_cast<int>(std::max<long long>(0, area.Height() - fixed));
     int share = adjustable ? free / adjustable : 0;
     int y = area.top, seen = 0;
     for (auto& c : children_) {
-        if (!c->IsVisible()) continue;
+        if (!c->IsVisible())
+            continue;
         const Rect& p = c->GetPadding();
         int cy = c->GetFixedHeight();
-        if (cy <= 0) cy = ++seen == adjustable ? free - share * (adjustable - 1) : share;
+        if (cy <= 0)
+            cy = ++seen == adjustable ? free - share * (adjustable - 1) : share;
         int cx = c->GetFixedWidth() > 0 ? c->GetFixedWidth() : area.Width() - p.left - p.right;
         cx = std::max(0, std::min(cx, area.Width() - p.left - p.right));
         y = ClampCoordinate(y + p.top);
@@ -565,20 +671,25 @@ void HorizontalLayout::LayoutChildren(const Rect& area) {
     long long fixed = 0;
     int adjustable = 0;
     for (auto& c : children_) {
-        if (!c->IsVisible()) continue;
+        if (!c->IsVisible())
+            continue;
         const Rect& p = c->GetPadding();
         fixed += p.left + p.right;
-        if (c->GetFixedWidth() > 0) fixed += c->GetFixedWidth();
-        else ++adjustable;
+        if (c->GetFixedWidth() > 0)
+            fixed += c->GetFixedWidth();
+        else
+            ++adjustable;
     }
     int free = static_cast<int>(std::max<long long>(0, area.Width() - fixed));
     int share = adjustable ? free / adjustable : 0;
     int x = area.left, seen = 0;
     for (auto& c : children_) {
-        if (!c->IsVisible()) continue;
+        if (!c->IsVisible())
+            continue;
         const Rect& p = c->GetPadding();
         int cx = c->GetFixedWidth();
-        if (cx <= 0) cx = ++seen == adjustable ? free - share * (adjustable - 1) : share;
+        if (cx <= 0)
+            cx = ++seen == adjustable ? free - share * (adjustable - 1) : share;
         int cy = c->GetFixedHeight() > 0 ? c->GetFixedHeight() : area.Height() - p.top - p.bottom;
         cy = std::max(0, std::min(cy, area.Height() - p.top - p.bottom));
         x = ClampCoordinate(x + p.left);
@@ -592,24 +703,32 @@ Control* TabLayout::GetInterface(std::wstring_view name) {
 }
 
 void TabLayout::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"selectedid") curSel_ = ParseInt(value);
-    else Container::SetAttribute(name, value);
+    if (name == L"selectedid")
+        curSel_ = ParseInt(value);
+    else
+        Container::SetAttribute(name, value);
 }
 
 void TabLayout::DoInit() {
-    if (curSel_ < 0 || curSel_ >= static_cast<int>(children_.size())) curSel_ = 0;
-    for (size_t i = 0; i < children_.size(); ++i) children_[i]->SetVisible(static_cast<int>(i) == curSel_);
+    if (curSel_ < 0 || curSel_ >= static_cast<int>(children_.size()))
+        curSel_ = 0;
+    for (size_t i = 0; i < children_.size(); ++i)
+        children_[i]->SetVisible(static_cast<int>(i) == curSel_);
 }
 
 bool TabLayout::SelectItem(int index) {
-    if (index < 0 || index >= static_cast<int>(children_.size())) return false;
-    if (index == curSel_ && children_[index]->IsVisible()) return true;
+    if (index < 0 || index >= static_cast<int>(children_.size()))
+        return false;
+    if (index == curSel_ && children_[index]->IsVisible())
+        return true;
     int old = curSel_;
     curSel_ = index;
-    for (size_t i = 0; i < children_.size(); ++i) children_[i]->SetVisible(static_cast<int>(i) == curSel_);
+    for (size_t i = 0; i < children_.size(); ++i)
+        children_[i]->SetVisible(static_cast<int>(i) == curSel_);
     NeedUpdate();
     Invalidate();
-    if (GetWindow()) GetWindow()->SendNotify(this, L"tabselect", static_cast<uintptr_t>(index), old);
+    if (GetWindow())
+        GetWindow()->SendNotify(this, L"tabselect", static_cast<uintptr_t>(index), old);
     return true;
 }
 
@@ -617,8 +736,10 @@ void TabLayout::LayoutChildren(const Rect& area) {
     for (auto& c : children_) {
         const Rect& p = c->GetPadding();
         Rect r = Deflate(area, p);
-        if (c->GetFixedWidth() > 0) r.right = std::min(r.right, r.left + c->GetFixedWidth());
-        if (c->GetFixedHeight() > 0) r.bottom = std::min(r.bottom, r.top + c->GetFixedHeight());
+        if (c->GetFixedWidth() > 0)
+            r.right = std::min(r.right, r.left + c->GetFixedWidth());
+        if (c->GetFixedHeight() > 0)
+            r.bottom = std::min(r.bottom, r.top + c->GetFixedHeight());
         c->SetPos(r);
     }
 }

@@ -5,11 +5,13 @@
 // State-dependent drawing, as a table:
 //   control   | state     | background colour        | image          | text colour
 //   Button    | normal    | bkcolor                  | normalimage    | textcolor
-//             | hot       | hotbkcolor (else bkcolor)| hotimage (else normal) | hottextcolor (else textcolor)
-//             | pushed    | pushedbkcolor (else hot) | pushedimage (else hot) | pushedtextcolor (else hot)
-//             | disabled  | bkcolor                  | disabledimage (else normal) | disabledtextcolor (else textcolor)
-//   CheckBox  | selected  | as Button                | selectedimage over the state image | selectedtextcolor (else textcolor)
-//   Progress  | any       | bkcolor, bkimage         | foreimage clipped to the value's share of the width
+//             | hot       | hotbkcolor (else bkcolor)| hotimage (else normal) | hottextcolor (else
+//             textcolor) | pushed    | pushedbkcolor (else hot) | pushedimage (else hot) |
+//             pushedtextcolor (else hot) | disabled  | bkcolor                  | disabledimage
+//             (else normal) | disabledtextcolor (else textcolor)
+//   CheckBox  | selected  | as Button                | selectedimage over the state image |
+//   selectedtextcolor (else textcolor) Progress  | any       | bkcolor, bkimage         | foreimage
+//   clipped to the value's share of the width
 // "Hot" is the pointer over the control; "pushed" is a press on it that has not ended and
 // the pointer is still over it. A click is a press and a release on the same enabled
 // control; a disabled control ignores the mouse.

@@ -21,7 +21,8 @@ Dispatcher::~Dispatcher() = default;
 bool Dispatcher::Post(Message m) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (m.window != 0 && !live_.count(m.window)) return false;  // m (and its payload) freed
+        if (m.window != 0 && !live_.count(m.window))
+            return false;  // m (and its payload) freed
         queue_.push_back(std::move(m));
     }
     runtime_.GetBackend().Wake();
@@ -46,7 +47,8 @@ void Dispatcher::Unregister(WindowHandle handle) {
         live_.erase(handle);
     }
     auto it = byHandle_.find(handle);
-    if (it == byHandle_.end()) return;
+    if (it == byHandle_.end())
+        return;
     windows_.erase(std::remove(windows_.begin(), windows_.end(), it->second), windows_.end());
     byHandle_.erase(it);
 }
@@ -75,7 +77,8 @@ bool Dispatcher::SetTimer(SkinWindow* window, Control* control, uint32_t id, uin
 bool Dispatcher::KillTimer(Control* control, uint32_t id) {
     auto it = std::find_if(timers_.begin(), timers_.end(),
                            [&](const Timer& t) { return t.control == control && t.id == id; });
-    if (it == timers_.end()) return false;
+    if (it == timers_.end())
+        return false;
     timers_.erase(it);
     return true;
 }
@@ -100,7 +103,8 @@ bool Dispatcher::HasTimer(Control* control, uint32_t id) const {
 std::optional<uint64_t> Dispatcher::NextTimerDue() const {
     std::optional<uint64_t> next;
     for (const Timer& t : timers_) {
-        if (!next || t.due < *next) next = t.due;
+        if (!next || t.due < *next)
+            next = t.due;
     }
     return next;
 }
@@ -109,11 +113,13 @@ bool Dispatcher::FireOneTimer() {
     uint64_t now = runtime_.GetClock().NowMs();
     const Timer* best = nullptr;
     for (const Timer& t : timers_) {
-        if (t.due <= now && (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq))) {
+        if (t.due <= now &&
+            (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq))) {
             best = &t;
         }
     }
-    if (!best) return false;
+    if (!best)
+        return false;
     // Late ticks are not caught up: the next one is a full period from now.
     Timer& t = const_cast<Timer&>(*best);
     t.due = now + t.period;
@@ -121,22 +127,28 @@ bool Dispatcher::FireOneTimer() {
     SkinWindow* w = t.window;
     Control* c = t.control;
     uint32_t id = t.id;
-    if (w && w->IsWindow()) w->DispatchTimer(c, id);
+    if (w && w->IsWindow())
+        w->DispatchTimer(c, id);
     return true;
 }
 
 void Dispatcher::GatherNative(bool wait, int timeoutMs) {
     std::vector<Message> native;
-    if (wait) runtime_.GetBackend().Wait(timeoutMs, native);
-    else runtime_.GetBackend().Poll(native);
-    if (native.empty()) return;
+    if (wait)
+        runtime_.GetBackend().Wait(timeoutMs, native);
+    else
+        runtime_.GetBackend().Poll(native);
+    if (native.empty())
+        return;
     std::lock_guard<std::mutex> lock(mutex_);
-    for (Message& m : native) queue_.push_back(std::move(m));
+    for (Message& m : native)
+        queue_.push_back(std::move(m));
 }
 
 bool Dispatcher::PopMessage(Message& m) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (queue_.empty()) return false;
+    if (queue_.empty())
+        return false;
     m = std::move(queue_.front());
     queue_.pop_front();
     return true;
@@ -144,17 +156,21 @@ bool Dispatcher::PopMessage(Message& m) {
 
 bool Dispatcher::DispatchOne(Message& m, int* quitCode) {
     if (m.id == kMsgQuit) {
-        if (quitCode) *quitCode = static_cast<int>(m.wParam);
+        if (quitCode)
+            *quitCode = static_cast<int>(m.wParam);
         return false;
     }
-    if (m.id == kMsgWake) return true;
+    if (m.id == kMsgWake)
+        return true;
     if (m.window == 0) {
         if (m.id == kMsgTask) {
-            if (auto* fn = m.PayloadAs<std::function<void()>>()) (*fn)();
+            if (auto* fn = m.PayloadAs<std::function<void()>>())
+                (*fn)();
         }
         return true;
     }
-    if (SkinWindow* w = Lookup(m.window)) w->DispatchMessage(m);
+    if (SkinWindow* w = Lookup(m.window))
+        w->DispatchMessage(m);
     return true;
 }
 
@@ -162,7 +178,8 @@ void Dispatcher::RenderAll() {
     // Copy: rendering never opens windows, but a present may not invalidate the list.
     std::vector<SkinWindow*> windows = windows_;
     for (SkinWindow* w : windows) {
-        if (Lookup(w->Handle()) == w && w->NeedsRender()) w->Render();
+        if (Lookup(w->Handle()) == w && w->NeedsRender())
+            w->Render();
     }
 }
 
@@ -185,7 +202,8 @@ int Dispatcher::DispatchPending() {
     }
     while (FireOneTimer()) {
         ++dispatched;
-        if (dispatched > 100000) break;  // a runaway timer storm can not freeze a test
+        if (dispatched > 100000)
+            break;  // a runaway timer storm can not freeze a test
     }
     RenderAll();
     return dispatched;
@@ -198,7 +216,8 @@ Dispatcher::RunResult Dispatcher::Run(const std::function<bool()>& done,
     const uint32_t idleLimit = runtime_.IsHeadless() ? runtime_.Options().headlessIdleLimitMs : 0;
     auto lastActivity = std::chrono::steady_clock::now();
     while (true) {
-        if (done()) return RunResult::kDone;
+        if (done())
+            return RunResult::kDone;
         GatherNative(false, 0);
         bool worked = false;
         Message m;
@@ -206,7 +225,8 @@ Dispatcher::RunResult Dispatcher::Run(const std::function<bool()>& done,
             worked = true;
             int quit = 0;
             if (!DispatchOne(m, &quit)) {
-                if (quitCode) *quitCode = quit;
+                if (quitCode)
+                    *quitCode = quit;
                 PostQuitMessage(quit);  // the enclosing loop ends as well
                 RenderAll();
                 return RunResult::kQuit;
@@ -224,27 +244,32 @@ Dispatcher::RunResult Dispatcher::Run(const std::function<bool()>& done,
             }
             // Posted messages come before further timer ticks.
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!queue_.empty()) break;
+            if (!queue_.empty())
+                break;
         }
         RenderAll();
         uint64_t now = clock.NowMs();
-        if (deadlineMs && now >= *deadlineMs) return RunResult::kDeadline;
+        if (deadlineMs && now >= *deadlineMs)
+            return RunResult::kDeadline;
         if (worked) {
             lastActivity = std::chrono::steady_clock::now();
             continue;
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!queue_.empty()) continue;
+            if (!queue_.empty())
+                continue;
         }
         std::optional<uint64_t> wakeAt = NextTimerDue();
-        if (deadlineMs && (!wakeAt || *deadlineMs < *wakeAt)) wakeAt = deadlineMs;
+        if (deadlineMs && (!wakeAt || *deadlineMs < *wakeAt))
+            wakeAt = deadlineMs;
         if (virtualClock && virtualClock->AutoAdvance() && wakeAt) {
             virtualClock->Set(*wakeAt);  // nothing to do before then: jump
             continue;
         }
         int timeout = -1;
-        if (wakeAt && !virtualClock) timeout = static_cast<int>(std::min<uint64_t>(*wakeAt - now, 1u << 30));
+        if (wakeAt && !virtualClock)
+            timeout = static_cast<int>(std::min<uint64_t>(*wakeAt - now, 1u << 30));
         if (idleLimit) {
             auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - lastActivity)
@@ -256,8 +281,10 @@ Dispatcher::RunResult Dispatcher::Run(const std::function<bool()>& done,
             int left = static_cast<int>(idleLimit - idle);
             timeout = timeout < 0 ? left : std::min(timeout, left);
         }
-        if (virtualClock && timeout < 0) timeout = 50;  // re-check the virtual clock now and then
-        else if (virtualClock) timeout = std::min(timeout, 50);
+        if (virtualClock && timeout < 0)
+            timeout = 50;  // re-check the virtual clock now and then
+        else if (virtualClock)
+            timeout = std::min(timeout, 50);
         GatherNative(true, timeout);
     }
 }

@@ -11,7 +11,9 @@ namespace Ui {
 /// children and offsets into a control cannot overflow an int.
 constexpr int kMaxCoordinate = 100000;
 
-inline int ClampCoordinate(int v) { return std::clamp(v, -kMaxCoordinate, kMaxCoordinate); }
+inline int ClampCoordinate(int v) {
+    return std::clamp(v, -kMaxCoordinate, kMaxCoordinate);
+}
 
 struct Point {
     int x = 0;
@@ -34,7 +36,9 @@ struct Rect {
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool Contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
     Point Center() const { return {left + Width() / 2, top + Height() / 2}; }
 
     /// The common part of both rectangles; empty (all zero) when they do not meet.
@@ -45,8 +49,10 @@ struct Rect {
     }
     /// The smallest rectangle holding both; an empty operand does not count.
     Rect Union(const Rect& o) const {
-        if (o.IsEmpty()) return *this;
-        if (IsEmpty()) return o;
+        if (o.IsEmpty())
+            return *this;
+        if (IsEmpty())
+            return o;
         return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
                 std::max(bottom, o.bottom)};
     }

@@ -15,7 +15,8 @@ struct PngReader {
 
 cairo_status_t ReadPngChunk(void* closure, unsigned char* out, unsigned int length) {
     auto* reader = static_cast<PngReader*>(closure);
-    if (reader->data.size() - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
+    if (reader->data.size() - reader->offset < length)
+        return CAIRO_STATUS_READ_ERROR;
     std::memcpy(out, reader->data.data() + reader->offset, length);
     reader->offset += length;
     return CAIRO_STATUS_SUCCESS;
@@ -25,7 +26,8 @@ cairo_status_t ReadPngChunk(void* closure, unsigned char* out, unsigned int leng
 
 std::shared_ptr<Image> DecodePng(std::string_view bytes) {
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return nullptr;
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0)
+        return nullptr;
     PngReader reader{bytes, 0};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(ReadPngChunk, &reader);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
@@ -63,11 +65,12 @@ void ApplyMask(Image& image, uint32_t rgb) {
     cairo_surface_mark_dirty(s);
 }
 
-std::shared_ptr<Image> ImageCache::Get(ResourceSource& source, std::wstring_view name,
-                                       bool hasMask, uint32_t mask) {
+std::shared_ptr<Image> ImageCache::Get(ResourceSource& source, std::wstring_view name, bool hasMask,
+                                       uint32_t mask) {
     std::wstring key = NormalizeResourceName(name);
     for (wchar_t& c : key) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
     }
     if (hasMask) {
         wchar_t buf[16];
@@ -75,7 +78,8 @@ std::shared_ptr<Image> ImageCache::Get(ResourceSource& source, std::wstring_view
         key += buf;
     }
     auto it = images_.find(key);
-    if (it != images_.end()) return it->second;
+    if (it != images_.end())
+        return it->second;
     std::shared_ptr<Image> image;
     std::string bytes;
     if (!source.Read(name, bytes)) {

@@ -14,7 +14,7 @@ constexpr size_t kMaxDescriptionBytes = 4u * 1024u * 1024u;
 
 enum class DescriptionError {
     kNone,
-    kMissing,    // the source has no such resource, or it can not be read
+    kMissing,  // the source has no such resource, or it can not be read
     kEmpty,
     kTooLarge,   // more than kMaxDescriptionBytes
     kMalformed,  // not well-formed XML, or the root element is not <Window>

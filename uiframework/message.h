@@ -34,9 +34,9 @@ enum : uint32_t {
     kMsgMouseLeave = 0x02A3,   // the pointer left the window
     kMsgUser = 0x0400,         // first custom message number
     kMsgFrameworkFirst = 0xC000,
-    kMsgNotify = 0xC001,       // a posted notification (payload: the notification)
-    kMsgTask = 0xC002,         // a posted function (payload: std::function<void()>)
-    kMsgWake = 0xC003,         // wakes a loop; dispatches nothing
+    kMsgNotify = 0xC001,  // a posted notification (payload: the notification)
+    kMsgTask = 0xC002,    // a posted function (payload: std::function<void()>)
+    kMsgWake = 0xC003,    // wakes a loop; dispatches nothing
 };
 
 /// Virtual key codes (the Windows numbers).
@@ -70,8 +70,12 @@ inline intptr_t MakePointParam(int x, int y) {
     return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(x))) |
                                  (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16));
 }
-inline int PointParamX(intptr_t lParam) { return static_cast<int16_t>(lParam & 0xFFFF); }
-inline int PointParamY(intptr_t lParam) { return static_cast<int16_t>((lParam >> 16) & 0xFFFF); }
+inline int PointParamX(intptr_t lParam) {
+    return static_cast<int16_t>(lParam & 0xFFFF);
+}
+inline int PointParamY(intptr_t lParam) {
+    return static_cast<int16_t>((lParam >> 16) & 0xFFFF);
+}
 
 struct Message {
     WindowHandle window = 0;

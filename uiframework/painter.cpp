@@ -47,7 +47,8 @@ namespace {
 // Draws the `src` part of `image` into `dst`, stretched, or tiled along the axes asked.
 void DrawCell(cairo_t* cr, cairo_surface_t* image, const Rect& src, const Rect& dst, double alpha,
               bool xTiled, bool yTiled) {
-    if (src.IsEmpty() || dst.IsEmpty()) return;
+    if (src.IsEmpty() || dst.IsEmpty())
+        return;
     cairo_save(cr);
     cairo_rectangle(cr, dst.left, dst.top, dst.Width(), dst.Height());
     cairo_clip(cr);
@@ -59,8 +60,8 @@ void DrawCell(cairo_t* cr, cairo_surface_t* image, const Rect& src, const Rect& 
             cairo_translate(cr, x, y);
             cairo_scale(cr, static_cast<double>(stepX) / src.Width(),
                         static_cast<double>(stepY) / src.Height());
-            cairo_surface_t* part =
-                cairo_surface_create_for_rectangle(image, src.left, src.top, src.Width(), src.Height());
+            cairo_surface_t* part = cairo_surface_create_for_rectangle(image, src.left, src.top,
+                                                                       src.Width(), src.Height());
             cairo_set_source_surface(cr, part, 0, 0);
             // PAD keeps the edges of a stretched cell from fading into transparency.
             cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
@@ -77,7 +78,8 @@ void DrawCell(cairo_t* cr, cairo_surface_t* image, const Rect& src, const Rect& 
 }  // namespace
 
 void Painter::FillRect(const Rect& rect, Color color, Size round) {
-    if ((color >> 24) == 0 || rect.IsEmpty()) return;
+    if ((color >> 24) == 0 || rect.IsEmpty())
+        return;
     cairo_save(cr_);
     SetColor(cr_, color);
     RoundedRectPath(cr_, rect, round);
@@ -86,7 +88,8 @@ void Painter::FillRect(const Rect& rect, Color color, Size round) {
 }
 
 void Painter::StrokeRect(const Rect& rect, Color color, int width, Size round) {
-    if ((color >> 24) == 0 || width <= 0 || rect.IsEmpty()) return;
+    if ((color >> 24) == 0 || width <= 0 || rect.IsEmpty())
+        return;
     cairo_save(cr_);
     SetColor(cr_, color);
     cairo_set_line_width(cr_, width);
@@ -101,28 +104,36 @@ void Painter::StrokeRect(const Rect& rect, Color color, int width, Size round) {
 }
 
 bool Painter::DrawImage(const Rect& controlRect, std::wstring_view imageString) {
-    if (imageString.empty()) return false;
+    if (imageString.empty())
+        return false;
     return DrawImageSpec(controlRect, ParseImageSpec(imageString));
 }
 
 bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& spec) {
-    if (spec.file.empty()) return false;
+    if (spec.file.empty())
+        return false;
     Runtime* rt = Runtime::Current();
-    if (!rt) return false;
-    std::shared_ptr<Image> image = rt->Images().Get(rt->Resources(), spec.file, spec.hasMask, spec.mask);
-    if (!image) return false;
+    if (!rt)
+        return false;
+    std::shared_ptr<Image> image =
+        rt->Images().Get(rt->Resources(), spec.file, spec.hasMask, spec.mask);
+    if (!image)
+        return false;
     Rect dst = controlRect;
     if (!spec.dest.IsEmpty()) {
         dst = spec.dest.Offset(controlRect.left, controlRect.top).Intersect(controlRect);
     }
     Rect src{0, 0, image->Width(), image->Height()};
-    if (!spec.source.IsEmpty()) src = spec.source.Intersect(src);
-    if (dst.IsEmpty() || src.IsEmpty()) return true;
+    if (!spec.source.IsEmpty())
+        src = spec.source.Intersect(src);
+    if (dst.IsEmpty() || src.IsEmpty())
+        return true;
     double alpha = spec.fade / 255.0;
     const Rect& c = spec.corner;
     cairo_surface_t* s = image->Surface();
     if (c.left <= 0 && c.top <= 0 && c.right <= 0 && c.bottom <= 0) {
-        if (!spec.hole) DrawCell(cr_, s, src, dst, alpha, spec.xTiled, spec.yTiled);
+        if (!spec.hole)
+            DrawCell(cr_, s, src, dst, alpha, spec.xTiled, spec.yTiled);
         return true;
     }
     // Nine cells: the corners keep their size, the edges stretch along one axis, the
@@ -131,12 +142,15 @@ bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& spec) {
     int sy[4] = {src.top, src.top + c.top, src.bottom - c.bottom, src.bottom};
     int dx[4] = {dst.left, dst.left + c.left, dst.right - c.right, dst.right};
     int dy[4] = {dst.top, dst.top + c.top, dst.bottom - c.bottom, dst.bottom};
-    if (dx[1] > dx[2]) dx[1] = dx[2] = dst.left + dst.Width() * c.left / std::max(1, c.left + c.right);
-    if (dy[1] > dy[2]) dy[1] = dy[2] = dst.top + dst.Height() * c.top / std::max(1, c.top + c.bottom);
+    if (dx[1] > dx[2])
+        dx[1] = dx[2] = dst.left + dst.Width() * c.left / std::max(1, c.left + c.right);
+    if (dy[1] > dy[2])
+        dy[1] = dy[2] = dst.top + dst.Height() * c.top / std::max(1, c.top + c.bottom);
     for (int j = 0; j < 3; ++j) {
         for (int i = 0; i < 3; ++i) {
             bool centre = i == 1 && j == 1;
-            if (centre && spec.hole) continue;
+            if (centre && spec.hole)
+                continue;
             Rect sc{sx[i], sy[j], sx[i + 1], sy[j + 1]};
             Rect dc{dx[i], dy[j], dx[i + 1], dy[j + 1]};
             DrawCell(cr_, s, sc, dc, alpha, centre && spec.xTiled, centre && spec.yTiled);
@@ -147,7 +161,8 @@ bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& spec) {
 
 void Painter::DrawText(const Rect& rect, std::wstring_view text, int fontIndex, Color color,
                        const TextStyle& style) {
-    if (text.empty() || rect.IsEmpty() || (color >> 24) == 0) return;
+    if (text.empty() || rect.IsEmpty() || (color >> 24) == 0)
+        return;
     const FontInfo& font = window_.GetFont(fontIndex);
     PangoLayout* layout =
         MakeTextLayout(cr_, font, text, style.multiLine, rect.Width(), style.underline);
@@ -160,17 +175,22 @@ void Painter::DrawText(const Rect& rect, std::wstring_view text, int fontIndex, 
     pango_layout_get_pixel_extents(layout, nullptr, &logical);
     double x = rect.left;
     if (!style.multiLine) {
-        if (style.align == HAlign::kCenter) x = rect.left + (rect.Width() - logical.width) / 2;
-        else if (style.align == HAlign::kRight) x = rect.right - logical.width;
+        if (style.align == HAlign::kCenter)
+            x = rect.left + (rect.Width() - logical.width) / 2;
+        else if (style.align == HAlign::kRight)
+            x = rect.right - logical.width;
     }
     double y = rect.top;
-    if (style.valign == VAlign::kCenter) y = rect.top + (rect.Height() - logical.height) / 2;
-    else if (style.valign == VAlign::kBottom) y = rect.bottom - logical.height;
+    if (style.valign == VAlign::kCenter)
+        y = rect.top + (rect.Height() - logical.height) / 2;
+    else if (style.valign == VAlign::kBottom)
+        y = rect.bottom - logical.height;
     cairo_save(cr_);
     cairo_rectangle(cr_, rect.left, rect.top, rect.Width(), rect.Height());
     cairo_clip(cr_);
     SetColor(cr_, color);
-    cairo_move_to(cr_, static_cast<int>(x) - (style.multiLine ? 0 : logical.x), static_cast<int>(y));
+    cairo_move_to(cr_, static_cast<int>(x) - (style.multiLine ? 0 : logical.x),
+                  static_cast<int>(y));
     pango_cairo_show_layout(cr_, layout);
     cairo_restore(cr_);
     g_object_unref(layout);

@@ -31,7 +31,8 @@ void RoundedRectPath(cairo_t* cr, const Rect& rect, Size round);
 
 class Painter {
 public:
-    Painter(SkinWindow& window, cairo_t* cr, const Rect& dirty) : window_(window), cr_(cr), dirty_(dirty) {}
+    Painter(SkinWindow& window, cairo_t* cr, const Rect& dirty)
+        : window_(window), cr_(cr), dirty_(dirty) {}
 
     cairo_t* Cr() const { return cr_; }
     /// The part of the frame being repainted (client coordinates).

@@ -12,10 +12,12 @@ constexpr uint64_t kPumpMs = 100;
 
 bool PumpMessages(Ui::WindowHandle window) {
     Ui::Runtime* rt = Ui::Runtime::Current();
-    if (!rt) return false;
+    if (!rt)
+        return false;
     Ui::Dispatcher& d = rt->GetDispatcher();
     auto gone = [&] { return window != 0 && d.Lookup(window) == nullptr; };
-    if (gone()) return false;
+    if (gone())
+        return false;
     const uint64_t start = rt->GetClock().NowMs();
     // The original waited without limit for a message after the time was up; here the wait
     // ends at the deadline, so a quiet queue cannot hold the caller.

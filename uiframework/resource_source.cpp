@@ -12,16 +12,20 @@ namespace Ui {
 namespace {
 
 wchar_t FoldCase(wchar_t c) {
-    if (c >= L'A' && c <= L'Z') return static_cast<wchar_t>(c - L'A' + L'a');
-    if (c < 0x80) return c;
+    if (c >= L'A' && c <= L'Z')
+        return static_cast<wchar_t>(c - L'A' + L'a');
+    if (c < 0x80)
+        return c;
     return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in)
+        return false;
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    if (in.bad())
+        return false;
     bytes = std::move(data);
     return true;
 }
@@ -31,17 +35,20 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
 std::wstring NormalizeResourceName(std::wstring_view name) {
     std::wstring out(name);
     for (wchar_t& c : out) {
-        if (c == L'\\') c = L'/';
+        if (c == L'\\')
+            c = L'/';
     }
     return out;
 }
 
 bool SameResourceName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         wchar_t x = a[i] == L'\\' ? L'/' : a[i];
         wchar_t y = b[i] == L'\\' ? L'/' : b[i];
-        if (x != y && FoldCase(x) != FoldCase(y)) return false;
+        if (x != y && FoldCase(x) != FoldCase(y))
+            return false;
     }
     return true;
 }
@@ -51,15 +58,16 @@ FolderResourceSource::FolderResourceSource(std::filesystem::path root) : root_(s
 bool FolderResourceSource::Read(std::wstring_view name, std::string& bytes) {
     bytes.clear();
     std::wstring normalized = NormalizeResourceName(name);
-    if (normalized.empty() || normalized.front() == L'/') return false;
+    if (normalized.empty() || normalized.front() == L'/')
+        return false;
     std::filesystem::path current = root_;
     size_t start = 0;
     while (start <= normalized.size()) {
         size_t slash = normalized.find(L'/', start);
-        std::wstring part = normalized.substr(start, slash == std::wstring::npos
-                                                         ? std::wstring::npos
-                                                         : slash - start);
-        if (part.empty() || part == L"." || part == L"..") return false;
+        std::wstring part = normalized.substr(
+            start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
+        if (part.empty() || part == L"." || part == L"..")
+            return false;
         std::string narrow = Utils::ToNarrow(part, Utils::kCodePageUtf8);
         std::filesystem::path exact = current / narrow;
         std::error_code ec;
@@ -76,13 +84,16 @@ bool FolderResourceSource::Read(std::wstring_view name, std::string& bytes) {
                     break;
                 }
             }
-            if (!found) return false;
+            if (!found)
+                return false;
         }
-        if (slash == std::wstring::npos) break;
+        if (slash == std::wstring::npos)
+            break;
         start = slash + 1;
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(current, ec)) return false;
+    if (!std::filesystem::is_regular_file(current, ec))
+        return false;
     if (!ReadWholeFile(current, bytes)) {
         TRACE(L"cannot read %s", current.string().c_str());
         return false;
@@ -100,7 +111,8 @@ void MemoryResourceSource::Add(std::wstring_view name, std::string bytes) {
 
 const std::string* MemoryResourceSource::Find(std::wstring_view name) const {
     for (const auto& [entryName, data] : entries_) {
-        if (SameResourceName(entryName, name)) return &data;
+        if (SameResourceName(entryName, name))
+            return &data;
     }
     return nullptr;
 }

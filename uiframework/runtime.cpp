@@ -29,10 +29,13 @@ std::filesystem::path ExecutableFolder() {
 }
 
 BackendKind ChooseBackend(BackendKind asked) {
-    if (asked != BackendKind::kAuto) return asked;
+    if (asked != BackendKind::kAuto)
+        return asked;
     if (const char* env = std::getenv("GLYPHORA_UI_BACKEND")) {
-        if (std::strcmp(env, "headless") == 0) return BackendKind::kHeadless;
-        if (std::strcmp(env, "sdl") == 0) return BackendKind::kSdl;
+        if (std::strcmp(env, "headless") == 0)
+            return BackendKind::kHeadless;
+        if (std::strcmp(env, "sdl") == 0)
+            return BackendKind::kSdl;
     }
     return DisplayAvailable() ? BackendKind::kSdl : BackendKind::kHeadless;
 }
@@ -40,7 +43,8 @@ BackendKind ChooseBackend(BackendKind asked) {
 }  // namespace
 
 Runtime::Runtime(RuntimeOptions options) : options_(std::move(options)) {
-    if (g_current.load()) TRACE(L"a second UI runtime replaces the first as the current one");
+    if (g_current.load())
+        TRACE(L"a second UI runtime replaces the first as the current one");
     clock_ = options_.clock ? options_.clock : std::make_shared<SteadyClock>();
     resources_ = options_.resources ? options_.resources
                                     : std::make_shared<FolderResourceSource>(ExecutableFolder());
@@ -48,9 +52,11 @@ Runtime::Runtime(RuntimeOptions options) : options_(std::move(options)) {
     EnsureFontConfig();
     if (ChooseBackend(options_.backend) == BackendKind::kSdl) {
         backend_ = CreateSdlBackend();
-        if (!backend_) TRACE(L"no native display; running headless");
+        if (!backend_)
+            TRACE(L"no native display; running headless");
     }
-    if (!backend_) backend_ = CreateHeadlessBackend();
+    if (!backend_)
+        backend_ = CreateHeadlessBackend();
     dispatcher_ = std::make_unique<Dispatcher>(*this);
     g_current = this;
 }
@@ -63,16 +69,21 @@ Runtime::~Runtime() {
     backend_.reset();
 }
 
-Runtime* Runtime::Current() { return g_current.load(); }
+Runtime* Runtime::Current() {
+    return g_current.load();
+}
 
-bool Runtime::IsHeadless() const { return backend_->IsHeadless(); }
+bool Runtime::IsHeadless() const {
+    return backend_->IsHeadless();
+}
 
 VirtualClock* Runtime::GetVirtualClock() const {
     return clock_->IsVirtual() ? static_cast<VirtualClock*>(clock_.get()) : nullptr;
 }
 
 void Runtime::SetResources(std::shared_ptr<ResourceSource> resources) {
-    if (!resources) return;
+    if (!resources)
+        return;
     resources_ = std::move(resources);
     images_->Clear();
 }
@@ -80,12 +91,14 @@ void Runtime::SetResources(std::shared_ptr<ResourceSource> resources) {
 bool PostMessage(WindowHandle window, uint32_t id, uintptr_t wParam, intptr_t lParam,
                  std::shared_ptr<void> payload) {
     Runtime* rt = Runtime::Current();
-    if (!rt) return false;
+    if (!rt)
+        return false;
     return rt->GetDispatcher().Post(Message{window, id, wParam, lParam, std::move(payload)});
 }
 
 bool PostTask(std::function<void()> task) {
-    if (!task) return false;
+    if (!task)
+        return false;
     return PostMessage(0, kMsgTask, 0, 0, std::make_shared<std::function<void()>>(std::move(task)));
 }
 

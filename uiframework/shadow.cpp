@@ -10,25 +10,29 @@
 namespace Ui {
 
 bool WindowShadow::SetSize(int size) {
-    if (size < -20 || size > 20) return false;
+    if (size < -20 || size > 20)
+        return false;
     size_ = size;
     return true;
 }
 
 bool WindowShadow::SetSharpness(int sharpness) {
-    if (sharpness < 0 || sharpness > 20) return false;
+    if (sharpness < 0 || sharpness > 20)
+        return false;
     sharpness_ = sharpness;
     return true;
 }
 
 bool WindowShadow::SetDarkness(int darkness) {
-    if (darkness < 0 || darkness > 255) return false;
+    if (darkness < 0 || darkness > 255)
+        return false;
     darkness_ = darkness;
     return true;
 }
 
 bool WindowShadow::SetPosition(int x, int y) {
-    if (x < -20 || x > 20 || y < -20 || y > 20) return false;
+    if (x < -20 || x > 20 || y < -20 || y > 20)
+        return false;
     position_ = {x, y};
     return true;
 }
@@ -40,7 +44,8 @@ Rect WindowShadow::Margin() const {
 }
 
 cairo_surface_t* WindowShadow::Compose() const {
-    if (!window_ || !window_->Frame()) return nullptr;
+    if (!window_ || !window_->Frame())
+        return nullptr;
     Size s = window_->GetClientSize();
     Rect m = Margin();
     int w = s.cx + m.left + m.right, h = s.cy + m.top + m.bottom;
@@ -66,7 +71,8 @@ cairo_surface_t* WindowShadow::Compose() const {
             return Rect{core.left - i, core.top - i, core.right + i, core.bottom + i};
         };
         auto roundFor = [&](int i) {
-            return Ui::Size{round.cx > 0 ? round.cx + 2 * i : 0, round.cy > 0 ? round.cy + 2 * i : 0};
+            return Ui::Size{round.cx > 0 ? round.cx + 2 * i : 0,
+                            round.cy > 0 ? round.cy + 2 * i : 0};
         };
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
         for (int i = 1; i <= sharpness_; ++i) {

@@ -40,8 +40,8 @@ void EnsureFontConfig() {
             TRACE(L"fontconfig could not load its configuration");
             return;
         }
-        if (!FcConfigParseAndLoadFromMemory(
-                config, reinterpret_cast<const FcChar8*>(kFontAliases), FcTrue)) {
+        if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kFontAliases),
+                                            FcTrue)) {
             TRACE(L"fontconfig refused the face-name aliases");
         }
         FcConfigSetCurrent(config);
@@ -58,8 +58,10 @@ PangoLayout* MakeTextLayout(cairo_t* cr, const FontInfo& font, std::wstring_view
     pango_font_description_set_family(desc, family.empty() ? "sans-serif" : family.c_str());
     int px = font.size > 0 ? std::min(font.size, 1000) : 12;
     pango_font_description_set_absolute_size(desc, static_cast<double>(px) * PANGO_SCALE);
-    if (font.bold) pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
-    if (font.italic) pango_font_description_set_style(desc, PANGO_STYLE_ITALIC);
+    if (font.bold)
+        pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
+    if (font.italic)
+        pango_font_description_set_style(desc, PANGO_STYLE_ITALIC);
     pango_layout_set_font_description(layout, desc);
     pango_font_description_free(desc);
     if (font.underline || extraUnderline) {
@@ -104,7 +106,8 @@ std::string ResolvedFamily(const FontInfo& font) {
     PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
     if (run && run->item && run->item->analysis.font) {
         PangoFontDescription* d = pango_font_describe(run->item->analysis.font);
-        if (const char* f = pango_font_description_get_family(d)) family = f;
+        if (const char* f = pango_font_description_get_family(d))
+            family = f;
         pango_font_description_free(d);
     }
     pango_layout_iter_free(iter);

@@ -23,11 +23,16 @@ namespace Ui {
 
 const wchar_t* DescriptionErrorName(DescriptionError e) {
     switch (e) {
-        case DescriptionError::kNone: return L"ok";
-        case DescriptionError::kMissing: return L"missing";
-        case DescriptionError::kEmpty: return L"empty";
-        case DescriptionError::kTooLarge: return L"too large";
-        case DescriptionError::kMalformed: return L"malformed";
+        case DescriptionError::kNone:
+            return L"ok";
+        case DescriptionError::kMissing:
+            return L"missing";
+        case DescriptionError::kEmpty:
+            return L"empty";
+        case DescriptionError::kTooLarge:
+            return L"too large";
+        case DescriptionError::kMalformed:
+            return L"malformed";
     }
     return L"?";
 }
@@ -35,12 +40,15 @@ const wchar_t* DescriptionErrorName(DescriptionError e) {
 DescriptionError LoadDescription(ResourceSource& source, std::wstring_view name, std::string& xml) {
     xml.clear();
     std::string bytes;
-    if (!source.Read(name, bytes)) return DescriptionError::kMissing;
-    if (bytes.empty()) return DescriptionError::kEmpty;
-    if (bytes.size() > kMaxDescriptionBytes) return DescriptionError::kTooLarge;
+    if (!source.Read(name, bytes))
+        return DescriptionError::kMissing;
+    if (bytes.empty())
+        return DescriptionError::kEmpty;
+    if (bytes.size() > kMaxDescriptionBytes)
+        return DescriptionError::kTooLarge;
     pugi::xml_document doc;
-    pugi::xml_parse_result r = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
-                                               pugi::encoding_utf8);
+    pugi::xml_parse_result r =
+        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!r || std::string_view(doc.document_element().name()) != "Window") {
         return DescriptionError::kMalformed;
     }
@@ -49,12 +57,16 @@ DescriptionError LoadDescription(ResourceSource& source, std::wstring_view name,
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
+        if (x >= L'A' && x <= L'Z')
+            x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z')
+            y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -66,25 +78,38 @@ namespace {
 constexpr int kMaxWindowSide = 16384;
 constexpr int kMaxFontPixels = 1000;
 
-std::wstring Wide(const char* utf8) { return Utils::ToWide(utf8, Utils::kCodePageUtf8); }
+std::wstring Wide(const char* utf8) {
+    return Utils::ToWide(utf8, Utils::kCodePageUtf8);
+}
 
 std::unique_ptr<Control> MakeFrameworkControl(std::wstring_view cls) {
-    if (cls == L"Control") return std::make_unique<Control>();
-    if (cls == L"Label" || cls == L"Text") return std::make_unique<Label>();
-    if (cls == L"Button") return std::make_unique<Button>();
-    if (cls == L"CheckBox" || cls == L"Option") return std::make_unique<CheckBox>();
-    if (cls == L"Edit") return std::make_unique<Edit>();
-    if (cls == L"Progress") return std::make_unique<Progress>();
-    if (cls == L"Container") return std::make_unique<Container>();
-    if (cls == L"VerticalLayout") return std::make_unique<VerticalLayout>();
-    if (cls == L"HorizontalLayout") return std::make_unique<HorizontalLayout>();
-    if (cls == L"TabLayout") return std::make_unique<TabLayout>();
+    if (cls == L"Control")
+        return std::make_unique<Control>();
+    if (cls == L"Label" || cls == L"Text")
+        return std::make_unique<Label>();
+    if (cls == L"Button")
+        return std::make_unique<Button>();
+    if (cls == L"CheckBox" || cls == L"Option")
+        return std::make_unique<CheckBox>();
+    if (cls == L"Edit")
+        return std::make_unique<Edit>();
+    if (cls == L"Progress")
+        return std::make_unique<Progress>();
+    if (cls == L"Container")
+        return std::make_unique<Container>();
+    if (cls == L"VerticalLayout")
+        return std::make_unique<VerticalLayout>();
+    if (cls == L"HorizontalLayout")
+        return std::make_unique<HorizontalLayout>();
+    if (cls == L"TabLayout")
+        return std::make_unique<TabLayout>();
     return nullptr;
 }
 
 void InitTree(Control* c) {
     c->DoInit();
-    for (size_t i = 0; i < c->ChildCount(); ++i) InitTree(c->ChildAt(i));
+    for (size_t i = 0; i < c->ChildCount(); ++i)
+        InitTree(c->ChildAt(i));
 }
 
 }  // namespace
@@ -111,14 +136,16 @@ public:
             }
         }
         for (pugi::xml_node n : window.children()) {
-            if (n.type() != pugi::node_element) continue;
+            if (n.type() != pugi::node_element)
+                continue;
             std::string_view tag = n.name();
             if (tag == "Font") {
                 AddFont(n);
             } else if (!w_.root_) {
                 w_.root_ = MakeControl(n);
             } else {
-                TRACE(L"%ls: a second root control <%s> is ignored", w_.GetSkinFile().c_str(), n.name());
+                TRACE(L"%ls: a second root control <%s> is ignored", w_.GetSkinFile().c_str(),
+                      n.name());
             }
         }
     }
@@ -128,7 +155,8 @@ private:
         FontInfo f;
         f.name = Wide(n.attribute("name").value());
         f.size = ParseInt(Wide(n.attribute("size").value()));
-        if (f.size <= 0) f.size = 12;
+        if (f.size <= 0)
+            f.size = 12;
         f.size = std::min(f.size, kMaxFontPixels);
         f.bold = ParseBool(Wide(n.attribute("bold").value()));
         f.underline = ParseBool(Wide(n.attribute("underline").value()));
@@ -136,23 +164,29 @@ private:
         int id = n.attribute("id") ? ParseInt(Wide(n.attribute("id").value()))
                                    : static_cast<int>(w_.fonts_.size());
         w_.fonts_[id] = f;
-        if (ParseBool(Wide(n.attribute("default").value()))) w_.defaultFont_ = f;
+        if (ParseBool(Wide(n.attribute("default").value())))
+            w_.defaultFont_ = f;
     }
 
     std::unique_ptr<Control> MakeControl(const pugi::xml_node& n) {
         std::wstring cls = Wide(n.name());
         std::unique_ptr<Control> c = MakeFrameworkControl(cls);
-        if (!c) c = w_.CreateControl(cls);
+        if (!c)
+            c = w_.CreateControl(cls);
         if (!c) {
-            TRACE(L"%ls: no control for <%ls>; element skipped", w_.GetSkinFile().c_str(), cls.c_str());
+            TRACE(L"%ls: no control for <%ls>; element skipped", w_.GetSkinFile().c_str(),
+                  cls.c_str());
             return nullptr;
         }
         c->Attach(&w_, nullptr);
-        for (pugi::xml_attribute a : n.attributes()) c->SetAttribute(Wide(a.name()), Wide(a.value()));
+        for (pugi::xml_attribute a : n.attributes())
+            c->SetAttribute(Wide(a.name()), Wide(a.value()));
         if (auto* container = dynamic_cast<Container*>(c.get())) {
             for (pugi::xml_node child : n.children()) {
-                if (child.type() != pugi::node_element) continue;
-                if (auto made = MakeControl(child)) container->Add(std::move(made));
+                if (child.type() != pugi::node_element)
+                    continue;
+                if (auto made = MakeControl(child))
+                    container->Add(std::move(made));
             }
         }
         return c;
@@ -163,13 +197,17 @@ private:
 
 // [SECTION] life ------------------------------------------------------------------------------
 
-SkinWindow::SkinWindow() { defaultFont_.name = L"微软雅黑"; }
+SkinWindow::SkinWindow() {
+    defaultFont_.name = L"微软雅黑";
+}
 
 SkinWindow::~SkinWindow() {
-    if (IsWindow()) DestroyNative(1, false);
+    if (IsWindow())
+        DestroyNative(1, false);
     dying_ = true;
     root_.reset();
-    if (frame_) cairo_surface_destroy(frame_);
+    if (frame_)
+        cairo_surface_destroy(frame_);
 }
 
 std::wstring SkinWindow::GetWindowClassName() const {
@@ -178,7 +216,9 @@ std::wstring SkinWindow::GetWindowClassName() const {
     return dot == std::wstring::npos ? file : file.substr(0, dot);
 }
 
-std::unique_ptr<Control> SkinWindow::CreateControl(std::wstring_view) { return nullptr; }
+std::unique_ptr<Control> SkinWindow::CreateControl(std::wstring_view) {
+    return nullptr;
+}
 
 bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
     Runtime* rt = Runtime::Current();
@@ -186,7 +226,8 @@ bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
         TRACE(L"no UI runtime: %ls not created", GetSkinFile().c_str());
         return false;
     }
-    if (IsWindow()) return true;
+    if (IsWindow())
+        return true;
     std::wstring file = GetSkinFile();
     std::string xml;
     DescriptionError err = LoadDescription(rt->Resources(), file, xml);
@@ -194,7 +235,8 @@ bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
         TRACE(L"description %ls from %ls: %ls", file.c_str(), rt->Resources().Describe().c_str(),
               DescriptionErrorName(err));
         rt->GetBackend().ShowErrorBox(L"", kResourceLoadFailedText);
-        if (rt->Options().exitOnResourceFailure) std::exit(1);
+        if (rt->Options().exitOnResourceFailure)
+            std::exit(1);
         return false;
     }
     pugi::xml_document doc;
@@ -206,10 +248,12 @@ bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
     owner_ = owner;
     title_ = title;
     MarkupBuilder(*this).Build(doc.document_element());
-    if (!root_) root_ = std::make_unique<Container>();
+    if (!root_)
+        root_ = std::make_unique<Container>();
     root_->Attach(this, nullptr);
 
-    if (frame_) cairo_surface_destroy(frame_);
+    if (frame_)
+        cairo_surface_destroy(frame_);
     frame_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, clientSize_.cx, clientSize_.cy);
     handle_ = rt->GetDispatcher().Register(this);
     native_ = rt->GetBackend().CreateNativeWindow(handle_, clientSize_, title_,
@@ -231,16 +275,22 @@ bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
 }
 
 void SkinWindow::DestroyNative(int result, bool callHooks) {
-    if (!IsWindow() || closing_) return;
+    if (!IsWindow() || closing_)
+        return;
     closing_ = true;
-    if (callHooks) OnClose();
+    if (callHooks)
+        OnClose();
     Runtime* rt = Runtime::Current();
-    if (rt) rt->GetDispatcher().KillWindowTimers(this);
-    if (focus_ && native_) native_->SetTextInput(false, {});
+    if (rt)
+        rt->GetDispatcher().KillWindowTimers(this);
+    if (focus_ && native_)
+        native_->SetTextInput(false, {});
     focus_ = hot_ = captured_ = nullptr;
-    if (native_) native_->Show(false);
+    if (native_)
+        native_->Show(false);
     native_.reset();
-    if (rt) rt->GetDispatcher().Unregister(handle_);
+    if (rt)
+        rt->GetDispatcher().Unregister(handle_);
     handle_ = 0;
     shown_ = false;
     modalResult_ = result;
@@ -249,39 +299,49 @@ void SkinWindow::DestroyNative(int result, bool callHooks) {
 }
 
 void SkinWindow::ShowWindow(bool show) {
-    if (!IsWindow()) return;
+    if (!IsWindow())
+        return;
     shown_ = show;
-    if (show) minimized_ = false;
+    if (show)
+        minimized_ = false;
     native_->Show(show);
-    if (show) Invalidate({0, 0, clientSize_.cx, clientSize_.cy});
+    if (show)
+        Invalidate({0, 0, clientSize_.cx, clientSize_.cy});
 }
 
 int SkinWindow::ShowModal() {
     Runtime* rt = Runtime::Current();
-    if (!rt || !IsWindow()) return -1;
+    if (!rt || !IsWindow())
+        return -1;
     SkinWindow* owner = owner_ && owner_->IsWindow() ? owner_ : nullptr;
-    if (owner) owner->EnableWindow(false);
+    if (owner)
+        owner->EnableWindow(false);
     ShowWindow(true);
     modalDone_ = false;
     ++modalDepth_;
     int quitCode = 0;
-    Dispatcher::RunResult r = rt->GetDispatcher().Run(
-        [this] { return modalDone_ || !IsWindow(); }, std::nullopt, &quitCode);
+    Dispatcher::RunResult r = rt->GetDispatcher().Run([this] { return modalDone_ || !IsWindow(); },
+                                                      std::nullopt, &quitCode);
     --modalDepth_;
     if (owner && owner->IsWindow()) {
         owner->EnableWindow(true);
         owner->BringToFront();
     }
-    if (r == Dispatcher::RunResult::kDone) return modalResult_;
-    TRACE(L"modal loop of %ls ended without a close (%d)", GetSkinFile().c_str(), static_cast<int>(r));
+    if (r == Dispatcher::RunResult::kDone)
+        return modalResult_;
+    TRACE(L"modal loop of %ls ended without a close (%d)", GetSkinFile().c_str(),
+          static_cast<int>(r));
     return -1;
 }
 
-void SkinWindow::Close(int result) { PostMessage(kMsgClose, static_cast<uintptr_t>(result)); }
+void SkinWindow::Close(int result) {
+    PostMessage(kMsgClose, static_cast<uintptr_t>(result));
+}
 
 void SkinWindow::CenterWindow() {
     Runtime* rt = Runtime::Current();
-    if (!rt || !IsWindow()) return;
+    if (!rt || !IsWindow())
+        return;
     Point pos;
     if (owner_ && owner_->IsWindow()) {
         Point o = owner_->GetPosition();
@@ -295,26 +355,30 @@ void SkinWindow::CenterWindow() {
 }
 
 void SkinWindow::Minimize() {
-    if (!IsWindow()) return;
+    if (!IsWindow())
+        return;
     minimized_ = true;
     native_->Minimize();
 }
 
 void SkinWindow::BringToFront() {
-    if (!IsWindow()) return;
+    if (!IsWindow())
+        return;
     minimized_ = false;
     native_->Raise();
 }
 
 bool SkinWindow::SetIcon(std::wstring_view imageName) {
     Runtime* rt = Runtime::Current();
-    if (!rt || !IsWindow()) return false;
+    if (!rt || !IsWindow())
+        return false;
     std::shared_ptr<Image> image = rt->Images().Get(rt->Resources(), imageName, false, 0);
     return image && native_->SetIcon(image->Surface());
 }
 
 void SkinWindow::EnableWindow(bool enable) {
-    if (enabled_ == enable) return;
+    if (enabled_ == enable)
+        return;
     enabled_ = enable;
     if (!enable) {
         if (hot_) {
@@ -327,10 +391,13 @@ void SkinWindow::EnableWindow(bool enable) {
     }
 }
 
-Point SkinWindow::GetPosition() const { return native_ ? native_->GetPosition() : Point{}; }
+Point SkinWindow::GetPosition() const {
+    return native_ ? native_->GetPosition() : Point{};
+}
 
 void SkinWindow::MoveTo(Point topLeft) {
-    if (native_) native_->Move(topLeft);
+    if (native_)
+        native_->Move(topLeft);
 }
 
 // [SECTION] controls and fonts ----------------------------------------------------------------
@@ -341,26 +408,32 @@ Control* SkinWindow::FindControl(std::wstring_view name) const {
 
 namespace {
 Control* HitTest(Control* c, Point pt) {
-    if (!c->IsVisible() || !c->GetPos().Contains(pt)) return nullptr;
+    if (!c->IsVisible() || !c->GetPos().Contains(pt))
+        return nullptr;
     for (size_t i = c->ChildCount(); i-- > 0;) {
-        if (Control* hit = HitTest(c->ChildAt(i), pt)) return hit;
+        if (Control* hit = HitTest(c->ChildAt(i), pt))
+            return hit;
     }
     return c;
 }
 
 bool EnabledChain(const Control* c) {
     for (; c; c = c->GetParent()) {
-        if (!c->IsEnabled()) return false;
+        if (!c->IsEnabled())
+            return false;
     }
     return true;
 }
 }  // namespace
 
-Control* SkinWindow::FindControlAt(Point pt) const { return root_ ? HitTest(root_.get(), pt) : nullptr; }
+Control* SkinWindow::FindControlAt(Point pt) const {
+    return root_ ? HitTest(root_.get(), pt) : nullptr;
+}
 
 const std::wstring* SkinWindow::GetCustomAttribute(std::wstring_view name) const {
     for (const auto& [n, v] : customAttributes_) {
-        if (n == name) return &v;
+        if (n == name)
+            return &v;
     }
     return nullptr;
 }
@@ -377,7 +450,8 @@ bool SkinWindow::IsCaptionPoint(Point pt) const {
 const FontInfo& SkinWindow::GetFont(int index) const {
     if (index >= 0) {
         auto it = fonts_.find(index);
-        if (it != fonts_.end()) return it->second;
+        if (it != fonts_.end())
+            return it->second;
     }
     return defaultFont_;
 }
@@ -387,7 +461,8 @@ Size SkinWindow::MeasureText(std::wstring_view text, int fontIndex) const {
 }
 
 void SkinWindow::SetFocus(Control* control) {
-    if (control == focus_) return;
+    if (control == focus_)
+        return;
     Control* old = focus_;
     focus_ = control;
     if (old) {
@@ -401,15 +476,20 @@ void SkinWindow::SetFocus(Control* control) {
 }
 
 void SkinWindow::ControlDestroyed(Control* control) {
-    if (focus_ == control) focus_ = nullptr;
-    if (hot_ == control) hot_ = nullptr;
-    if (captured_ == control) captured_ = nullptr;
-    if (Runtime* rt = Runtime::Current()) rt->GetDispatcher().KillTimers(control);
+    if (focus_ == control)
+        focus_ = nullptr;
+    if (hot_ == control)
+        hot_ = nullptr;
+    if (captured_ == control)
+        captured_ = nullptr;
+    if (Runtime* rt = Runtime::Current())
+        rt->GetDispatcher().KillTimers(control);
 }
 
 // [SECTION] notifications, messages, timers ---------------------------------------------------
 
-void SkinWindow::SendNotify(Control* sender, std::wstring_view type, uintptr_t wParam, intptr_t lParam) {
+void SkinWindow::SendNotify(Control* sender, std::wstring_view type, uintptr_t wParam,
+                            intptr_t lParam) {
     Notify n{std::wstring(type), sender ? sender : root_.get(), wParam, lParam};
     OnNotify(n);
 }
@@ -423,7 +503,8 @@ bool SkinWindow::PostNotify(Control* sender, std::wstring_view type, uintptr_t w
 bool SkinWindow::PostMessage(uint32_t id, uintptr_t wParam, intptr_t lParam,
                              std::shared_ptr<void> payload) const {
     WindowHandle h = Handle();
-    if (h == 0) return false;
+    if (h == 0)
+        return false;
     return Ui::PostMessage(h, id, wParam, lParam, std::move(payload));
 }
 
@@ -433,21 +514,28 @@ void SkinWindow::SendMessage(Message message) {
 }
 
 void SkinWindow::OnNotify(Notify& notify) {
-    if (notify.type != L"click" || !notify.sender) return;
+    if (notify.type != L"click" || !notify.sender)
+        return;
     const std::wstring& name = notify.sender->GetName();
-    if (name == L"closebtn") Close(1);
-    else if (name == L"minbtn") Minimize();
+    if (name == L"closebtn")
+        Close(1);
+    else if (name == L"minbtn")
+        Minimize();
     // "maxbtn" and "restorebtn": these frames have a fixed size; nothing to do.
 }
 
 void SkinWindow::DispatchMessage(Message& m) {
-    if (!IsWindow()) return;
+    if (!IsWindow())
+        return;
     bool key = m.id == kMsgKeyDown || m.id == kMsgKeyUp || m.id == kMsgChar;
     bool mouse = m.id == kMsgMouseMove || m.id == kMsgLButtonDown || m.id == kMsgLButtonUp ||
                  m.id == kMsgMouseLeave;
-    if ((key || mouse) && !enabled_) return;  // a disabled window (a modal owner) gets no input
-    if (key && OnKeyMessage(m)) return;
-    if (OnWindowMessage(m)) return;
+    if ((key || mouse) && !enabled_)
+        return;  // a disabled window (a modal owner) gets no input
+    if (key && OnKeyMessage(m))
+        return;
+    if (OnWindowMessage(m))
+        return;
     switch (m.id) {
         case kMsgMouseMove:
         case kMsgLButtonDown:
@@ -466,18 +554,21 @@ void SkinWindow::DispatchMessage(Message& m) {
         case kMsgNotify:
             if (Notify* n = m.PayloadAs<Notify>()) {
                 Notify copy = *n;
-                if (!copy.sender) copy.sender = root_.get();
+                if (!copy.sender)
+                    copy.sender = root_.get();
                 OnNotify(copy);
             }
             break;
         case kMsgTask:
-            if (auto* fn = m.PayloadAs<std::function<void()>>()) (*fn)();
+            if (auto* fn = m.PayloadAs<std::function<void()>>())
+                (*fn)();
             break;
         case kMsgTimer: {
             auto* control = reinterpret_cast<Control*>(m.lParam);
             Runtime* rt = Runtime::Current();
             // The timer may have been killed after this tick was queued.
-            if (control && rt && rt->GetDispatcher().HasTimer(control, static_cast<uint32_t>(m.wParam))) {
+            if (control && rt &&
+                rt->GetDispatcher().HasTimer(control, static_cast<uint32_t>(m.wParam))) {
                 Event e{EventType::kTimer};
                 e.wParam = m.wParam;
                 control->DoEvent(e);
@@ -493,7 +584,8 @@ void SkinWindow::DispatchMessage(Message& m) {
 }
 
 void SkinWindow::SetHot(Control* c, Point pt) {
-    if (c == hot_) return;
+    if (c == hot_)
+        return;
     Control* old = hot_;
     hot_ = c;
     if (old) {
@@ -526,10 +618,12 @@ void SkinWindow::HandleMouse(Message& m) {
         }
         case kMsgLButtonDown: {
             SetHot(target, pt);
-            if (!target) break;
+            if (!target)
+                break;
             captured_ = target;
             SetFocus(target);
-            if (captured_ != target) break;  // a focus handler changed the window
+            if (captured_ != target)
+                break;  // a focus handler changed the window
             Event e{EventType::kButtonDown, pt};
             target->DoEvent(e);
             break;
@@ -553,7 +647,8 @@ void SkinWindow::HandleKey(Message& m) {
         Close(1);  // the system's close request, as Alt+F4 is
         return;
     }
-    if (!focus_ || !EnabledChain(focus_)) return;
+    if (!focus_ || !EnabledChain(focus_))
+        return;
     if (m.id == kMsgKeyDown) {
         Event e{EventType::kKeyDown};
         e.key = static_cast<uint32_t>(m.wParam);
@@ -561,8 +656,10 @@ void SkinWindow::HandleKey(Message& m) {
         focus_->DoEvent(e);
     } else if (m.id == kMsgChar) {
         Event e{EventType::kChar};
-        if (auto* text = m.PayloadAs<std::wstring>()) e.text = *text;
-        else e.text = std::wstring(1, static_cast<wchar_t>(m.wParam));
+        if (auto* text = m.PayloadAs<std::wstring>())
+            e.text = *text;
+        else
+            e.text = std::wstring(1, static_cast<wchar_t>(m.wParam));
         focus_->DoEvent(e);
     }
 }
@@ -578,7 +675,8 @@ bool SkinWindow::KillTimer(Control* control, uint32_t id) {
 }
 
 void SkinWindow::KillTimers(Control* control) {
-    if (Runtime* rt = Runtime::Current()) rt->GetDispatcher().KillTimers(control);
+    if (Runtime* rt = Runtime::Current())
+        rt->GetDispatcher().KillTimers(control);
 }
 
 void SkinWindow::DispatchTimer(Control* control, uint32_t id) {
@@ -592,10 +690,13 @@ void SkinWindow::Invalidate(const Rect& rect) {
     invalid_ = invalid_.Union(rect.Intersect({0, 0, clientSize_.cx, clientSize_.cy}));
 }
 
-bool SkinWindow::NeedsRender() const { return IsWindow() && (needLayout_ || !invalid_.IsEmpty()); }
+bool SkinWindow::NeedsRender() const {
+    return IsWindow() && (needLayout_ || !invalid_.IsEmpty());
+}
 
 void SkinWindow::Render() {
-    if (!frame_ || !root_) return;
+    if (!frame_ || !root_)
+        return;
     Rect full{0, 0, clientSize_.cx, clientSize_.cy};
     if (needLayout_) {
         needLayout_ = false;
@@ -603,7 +704,8 @@ void SkinWindow::Render() {
         // Layout may move anything; the frame is repainted whole.
         invalid_ = full;
     }
-    if (invalid_.IsEmpty()) return;
+    if (invalid_.IsEmpty())
+        return;
     Rect dirty = invalid_.Intersect(full);
     invalid_ = {};
     cairo_t* cr = cairo_create(frame_);
@@ -627,7 +729,8 @@ void SkinWindow::Render() {
     cairo_surface_flush(frame_);
     lastPaintedRect_ = dirty;
     ++frames_;
-    if (native_ && shown_) native_->Present(frame_, dirty);
+    if (native_ && shown_)
+        native_->Present(frame_, dirty);
 }
 
 bool SkinWindow::SaveFramePng(const std::string& path) const {

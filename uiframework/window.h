@@ -64,8 +64,8 @@ class NativeWindow;
 class Container;
 
 struct FontInfo {
-    std::wstring name;    // face name ("微软雅黑" resolves to an installed CJK font)
-    int size = 12;        // pixel height
+    std::wstring name;  // face name ("微软雅黑" resolves to an installed CJK font)
+    int size = 12;      // pixel height
     bool bold = false;
     bool underline = false;
     bool italic = false;

@@ -126,7 +126,8 @@ public:
 
 protected:
     void OnNotify(Ui::Notify& n) override {
-        if (onNotify) onNotify(n);
+        if (onNotify)
+            onNotify(n);
         SkinWindow::OnNotify(n);
     }
 
@@ -137,10 +138,13 @@ private:
 double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 }  // namespace
 
@@ -149,8 +153,10 @@ int main(int argc, char** argv) {
     int seconds = 10;
     std::string png;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--png") && i + 1 < argc) png = argv[++i];
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--png") && i + 1 < argc)
+            png = argv[++i];
     }
     auto src = std::make_shared<Ui::MemoryResourceSource>(L"bench");
     src->Add(L"main.xml", kMainXml);
@@ -174,30 +180,36 @@ int main(int argc, char** argv) {
         BenchWindow warm(L"main.xml");
         warm.Create(nullptr, L"warm");
         warm.Render();  // decodes every image once
-        if (!png.empty()) warm.SaveFramePng(png);
+        if (!png.empty())
+            warm.SaveFramePng(png);
     }
     std::vector<double> times;
     for (int run = 0; run < 30; ++run) {
         BenchWindow w(L"main.xml");
         auto t0 = Clock::now();
-        if (!w.Create(nullptr, L"Lexivo")) return 1;
+        if (!w.Create(nullptr, L"Lexivo"))
+            return 1;
         w.CenterWindow();
         w.ShowWindow(true);
         w.Render();  // lays out, paints and presents the whole frame
         times.push_back(Ms(Clock::now() - t0));
     }
     std::sort(times.begin(), times.end());
-    std::printf("first frame 600x400 (images cached), 30 runs: min %.2f ms, median %.2f ms, max %.2f ms (target <= 50 ms)\n",
-                times.front(), times[times.size() / 2], times.back());
+    std::printf(
+        "first frame 600x400 (images cached), 30 runs: min %.2f ms, median %.2f ms, max %.2f ms "
+        "(target <= 50 ms)\n",
+        times.front(), times[times.size() / 2], times.back());
 
     // 2. Animation CPU.
     BenchWindow w(L"anim.xml");
-    if (!w.Create(nullptr, L"anim")) return 1;
+    if (!w.Create(nullptr, L"anim"))
+        return 1;
     w.CenterWindow();
     Ui::Control* label = w.FindControl(L"progressAnLb");
     int frame = 0, ticks = 0;
     w.onNotify = [&](Ui::Notify& n) {
-        if (n.type != L"timer") return;
+        if (n.type != L"timer")
+            return;
         if (n.sender == label) {
             frame = (frame + 1) % 100;
             wchar_t name[64];
@@ -223,9 +235,10 @@ int main(int argc, char** argv) {
     w.ShowModal();
     double wall = Ms(Clock::now() - t0) / 1000.0;
     double cpu = CpuSeconds() - cpu0;
-    std::printf("animation 158x158 every 30 ms for %.2f s: %d image changes, %llu frames presented, "
-                "CPU %.3f s = %.2f %% of one core (target <= 5 %%)\n",
-                wall, ticks, static_cast<unsigned long long>(w.FramesRendered() - framesBefore), cpu,
-                100.0 * cpu / wall);
+    std::printf(
+        "animation 158x158 every 30 ms for %.2f s: %d image changes, %llu frames presented, "
+        "CPU %.3f s = %.2f %% of one core (target <= 5 %%)\n",
+        wall, ticks, static_cast<unsigned long long>(w.FramesRendered() - framesBefore), cpu,
+        100.0 * cpu / wall);
     return 0;
 }

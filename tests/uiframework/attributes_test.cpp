@@ -11,13 +11,20 @@ TEST(AttributesTest, Colours) {
         const wchar_t* text;
         uint32_t want;
     } cases[] = {
-        {L"#FF00B0A6", 0xFF00B0A6}, {L"0xFF4BC6BF", 0xFF4BC6BF}, {L"0XFF038A82", 0xFF038A82},
-        {L"#26003B76", 0x26003B76}, {L"#ff303f56", 0xFF303F56}, {L"#FF0000", 0x00FF0000},
-        {L"#00000000", 0},          {L"", 0},                     {L"red", 0},
+        {L"#FF00B0A6", 0xFF00B0A6},
+        {L"0xFF4BC6BF", 0xFF4BC6BF},
+        {L"0XFF038A82", 0xFF038A82},
+        {L"#26003B76", 0x26003B76},
+        {L"#ff303f56", 0xFF303F56},
+        {L"#FF0000", 0x00FF0000},
+        {L"#00000000", 0},
+        {L"", 0},
+        {L"red", 0},
         {L"#FFFFFFFF1", 0xFFFFFFFF},  // a ninth digit does not shift the value away
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ParseColor(c.text), c.want) << "colour \"" << std::wstring(c.text).size() << "\" case";
+        EXPECT_EQ(ParseColor(c.text), c.want)
+            << "colour \"" << std::wstring(c.text).size() << "\" case";
     }
 }
 
@@ -33,7 +40,8 @@ TEST(AttributesTest, IntegersListsAndBooleans) {
     EXPECT_EQ(Ui::ParseSize(L"600,400"), (Ui::Size{600, 400}));
     EXPECT_EQ(Ui::ParsePoint(L"1,-1"), (Ui::Point{1, -1}));
     EXPECT_TRUE(Ui::ParseBool(L"true"));
-    for (const wchar_t* f : {L"false", L"True", L"1", L"", L"yes"}) EXPECT_FALSE(Ui::ParseBool(f));
+    for (const wchar_t* f : {L"false", L"True", L"1", L"", L"yes"})
+        EXPECT_FALSE(Ui::ParseBool(f));
 }
 
 TEST(AttributesTest, ImageStrings) {

@@ -40,7 +40,9 @@ struct Env {
 }  // namespace
 
 // fontconfig keeps its loaded configuration for the life of the process on purpose.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Env env;

@@ -44,7 +44,8 @@ protected:
     }
     int Clicks(const wchar_t* name) const {
         int n = 0;
-        for (const auto& note : w_->notes) n += note.type == L"click" && note.sender == name;
+        for (const auto& note : w_->notes)
+            n += note.type == L"click" && note.sender == name;
         return n;
     }
     std::unique_ptr<uitest::TestWindow> w_;
@@ -121,7 +122,8 @@ TEST_F(InputTest, CheckBoxTogglesAndNotifies) {
     EXPECT_FALSE(cb->IsSelected());
     d.Click(L"cb");
     EXPECT_TRUE(cb->IsSelected());
-    EXPECT_EQ(w_->Trail(), (std::vector<std::wstring>{L"setfocus:cb", L"click:cb", L"selectchanged:cb"}));
+    EXPECT_EQ(w_->Trail(),
+              (std::vector<std::wstring>{L"setfocus:cb", L"click:cb", L"selectchanged:cb"}));
     const Ui::Rect& r = cb->GetPos();
     EXPECT_EQ(d.Pixel(r.left + 5, r.top + 5), kBlue) << "selected image in its dest";
     w_->notes.clear();
@@ -167,7 +169,8 @@ TEST_F(InputTest, EditTypingSelectionAndClipboard) {
     d.MouseUp({r.right - 2, r.top + 10});
     EXPECT_EQ(ed->GetSelText(), ed->GetText());
     int changes = 0;
-    for (const auto& n : w_->notes) changes += n.type == L"textchanged";
+    for (const auto& n : w_->notes)
+        changes += n.type == L"textchanged";
     EXPECT_EQ(changes, 6);
     // Clicking elsewhere takes the focus away.
     d.Click(L"btn");

@@ -44,23 +44,23 @@ TEST_F(UiTest, LayoutRectangles) {
         {L"title", {0, 0, 300, 30}},
         {L"titleLbl", {10, 0, 110, 30}},
         {L"titleFlex", {110, 0, 276, 30}},
-        {L"closebtn", {276, 7, 292, 23}},       // padding moves it, fixed 16 x 16
+        {L"closebtn", {276, 7, 292, 23}},  // padding moves it, fixed 16 x 16
         {L"gap", {0, 30, 300, 40}},
-        {L"row", {5, 40, 295, 80}},              // horizontal padding narrows it
-        {L"a", {5, 40, 125, 80}},                // (290 - 50) shared by a and c
+        {L"row", {5, 40, 295, 80}},  // horizontal padding narrows it
+        {L"a", {5, 40, 125, 80}},    // (290 - 50) shared by a and c
         {L"b", {125, 40, 175, 80}},
         {L"c", {175, 40, 295, 80}},
-        {L"flex1", {0, 80, 300, 115}},           // 200 - 130 fixed = 70, two flexible
-        {L"flex2", {0, 120, 300, 155}},          // its own padding 5 above and below
-        {L"tabs", {0, 160, 300, 200}},           // the hidden label takes no room
+        {L"flex1", {0, 80, 300, 115}},   // 200 - 130 fixed = 70, two flexible
+        {L"flex2", {0, 120, 300, 155}},  // its own padding 5 above and below
+        {L"tabs", {0, 160, 300, 200}},   // the hidden label takes no room
         {L"page0", {0, 160, 300, 200}},
     };
     for (const auto& c : cases) {
         Ui::Control* ctl = w->FindControl(c.name);
         ASSERT_NE(ctl, nullptr) << std::string(c.name, c.name + wcslen(c.name));
         const Ui::Rect& r = ctl->GetPos();
-        EXPECT_EQ(r, c.want) << std::string(c.name, c.name + wcslen(c.name)) << " is {" << r.left << ","
-                             << r.top << "," << r.right << "," << r.bottom << "}";
+        EXPECT_EQ(r, c.want) << std::string(c.name, c.name + wcslen(c.name)) << " is {" << r.left
+                             << "," << r.top << "," << r.right << "," << r.bottom << "}";
     }
 }
 
@@ -121,8 +121,10 @@ class Fancy : public Ui::Label {
 public:
     std::wstring_view GetClass() const override { return L"Fancy"; }
     void SetAttribute(std::wstring_view n, std::wstring_view v) override {
-        if (n == L"sparkle") sparkle = v;
-        else Label::SetAttribute(n, v);
+        if (n == L"sparkle")
+            sparkle = v;
+        else
+            Label::SetAttribute(n, v);
     }
     void DoInit() override { ++inits; }
     std::wstring sparkle;
@@ -140,7 +142,8 @@ TEST_F(UiTest, WindowFactoryCreatesOtherElements) {
     std::vector<std::wstring> asked;
     w.factory = [&](std::wstring_view cls) -> std::unique_ptr<Ui::Control> {
         asked.emplace_back(cls);
-        if (Ui::EqualsNoCase(cls, L"Fancy")) return std::make_unique<Fancy>();
+        if (Ui::EqualsNoCase(cls, L"Fancy"))
+            return std::make_unique<Fancy>();
         return nullptr;
     };
     ASSERT_TRUE(w.Create(nullptr, L"t"));
@@ -160,7 +163,8 @@ TEST_F(UiTest, ShowAndHideRelayouts) {
     auto w = Open(L"layout.xml", kLayoutXml);
     w->FindControl(L"hidden")->SetVisible(true);
     w->Render();
-    EXPECT_EQ(w->FindControl(L"flex1")->GetPos(), (Ui::Rect{0, 80, 300, 90}));  // 70 - 50 = 20 shared
+    EXPECT_EQ(w->FindControl(L"flex1")->GetPos(),
+              (Ui::Rect{0, 80, 300, 90}));  // 70 - 50 = 20 shared
     EXPECT_EQ(w->FindControl(L"hidden")->GetPos(), (Ui::Rect{0, 110, 300, 160}));
     w->FindControl(L"b")->SetFixedWidth(90);
     w->Render();

@@ -18,7 +18,8 @@ const char kLoopXml[] = R"(<Window size="120,60">
 
 int Count(const uitest::TestWindow& w, const std::wstring& type, const std::wstring& sender) {
     int n = 0;
-    for (const auto& note : w.notes) n += note.type == type && note.sender == sender;
+    for (const auto& note : w.notes)
+        n += note.type == type && note.sender == sender;
     return n;
 }
 
@@ -39,7 +40,8 @@ TEST_F(UiTest, TimersOnTheVirtualClock) {
     // Ticks arrive in time order: at t = 150 "other" (due 150) was armed earlier... check the
     // first ticks: 30 anim, 50 other, 60 anim, 90 anim, 100 other.
     std::vector<std::wstring> first;
-    for (size_t i = 0; i < 5; ++i) first.push_back(w->notes[i].sender);
+    for (size_t i = 0; i < 5; ++i)
+        first.push_back(w->notes[i].sender);
     EXPECT_EQ(first, (std::vector<std::wstring>{L"anim", L"other", L"anim", L"anim", L"other"}));
     // Re-arming replaces the timer instead of adding a second one.
     ASSERT_TRUE(anim->SetTimer(2100, 30));
@@ -102,11 +104,13 @@ TEST_F(UiTest, PostsFromWorkerThreadsArriveInOrder) {
     std::vector<std::vector<int>> seen(kThreads);
     int total = 0;
     w->onMessage = [&](Ui::Message& m) {
-        if (m.id != Ui::kMsgUser + 1) return false;
+        if (m.id != Ui::kMsgUser + 1)
+            return false;
         int thread = static_cast<int>(m.wParam >> 16), seq = static_cast<int>(m.wParam & 0xFFFF);
         seen[thread].push_back(seq);
         EXPECT_EQ(*m.PayloadAs<int>(), seq);
-        if (++total == kThreads * kPerThread) w->Close(0);
+        if (++total == kThreads * kPerThread)
+            w->Close(0);
         return true;
     };
     std::vector<std::thread> workers;
@@ -120,12 +124,14 @@ TEST_F(UiTest, PostsFromWorkerThreadsArriveInOrder) {
         });
     }
     int result = w->ShowModal();  // ends when the last message closes the window
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(total, kThreads * kPerThread);
     for (int t = 0; t < kThreads; ++t) {
         ASSERT_EQ(seen[t].size(), static_cast<size_t>(kPerThread));
-        for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(seen[t][i], i) << "thread " << t;
+        for (int i = 0; i < kPerThread; ++i)
+            ASSERT_EQ(seen[t][i], i) << "thread " << t;
     }
 }
 
@@ -149,7 +155,8 @@ TEST_F(UiTest, PayloadsAreFreedWhenUndeliverable) {
 TEST_F(UiTest, PostedNotificationsFromAnotherThread) {
     auto w = Open(L"loop.xml", kLoopXml);
     w->onNotify = [&](Ui::Notify& n) {
-        if (n.type == L"checknet") w->Close(static_cast<int>(n.wParam));
+        if (n.type == L"checknet")
+            w->Close(static_cast<int>(n.wParam));
     };
     std::thread worker([&] { w->PostNotify(nullptr, L"checknet", 0x10000); });
     int r = w->ShowModal();
@@ -168,15 +175,18 @@ TEST_F(UiTest, ModalLoopInsideModalLoop) {
     std::vector<std::string> trail;
     int mainMessages = 0;
     main.onMessage = [&](Ui::Message& m) {
-        if (m.id == Ui::kMsgUser + 5) ++mainMessages;
+        if (m.id == Ui::kMsgUser + 5)
+            ++mainMessages;
         return false;
     };
     inner.onNotify = [&](Ui::Notify& n) {
-        if (n.type == L"click" && n.sender->GetName() == L"okBtn") inner.Close(5);
+        if (n.type == L"click" && n.sender->GetName() == L"okBtn")
+            inner.Close(5);
     };
     int innerResult = -2;
     outer.onNotify = [&](Ui::Notify& n) {
-        if (n.type != L"click" || n.sender->GetName() != L"okBtn") return;
+        if (n.type != L"click" || n.sender->GetName() != L"okBtn")
+            return;
         trail.push_back("outer ok: opening inner");
         EXPECT_FALSE(outer.IsWindowEnabled() && false);
         // While the inner loop runs: the main window's posted messages are dispatched,
@@ -199,8 +209,9 @@ TEST_F(UiTest, ModalLoopInsideModalLoop) {
     EXPECT_EQ(innerResult, 5);
     EXPECT_EQ(outerResult, 7);
     EXPECT_EQ(mainMessages, 1);
-    EXPECT_EQ(trail, (std::vector<std::string>{"outer ok: opening inner", "inner loop saw main's message: 1",
-                                               "inner returned 5"}));
+    EXPECT_EQ(trail,
+              (std::vector<std::string>{"outer ok: opening inner",
+                                        "inner loop saw main's message: 1", "inner returned 5"}));
     EXPECT_TRUE(main.IsWindowEnabled()) << "the owner is enabled again";
     EXPECT_TRUE(main.IsWindow());
 }
@@ -253,7 +264,9 @@ TEST(PumpMessagesRealClockTest, BoundedWithoutMessages) {
     Ui::Runtime rt(o);
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(Utils::PumpMessages(0));
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
     EXPECT_GE(ms, 100);
     EXPECT_LT(ms, 2000);
 }

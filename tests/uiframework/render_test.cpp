@@ -13,8 +13,10 @@ constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, k
 // 10 x 10: 3-pixel corners red, edges blue, centre green.
 uint32_t NineSliceColour(int x, int y) {
     bool edgeX = x < 3 || x >= 7, edgeY = y < 3 || y >= 7;
-    if (edgeX && edgeY) return kRed;
-    if (edgeX || edgeY) return kBlue;
+    if (edgeX && edgeY)
+        return kRed;
+    if (edgeX || edgeY)
+        return kBlue;
     return kGreen;
 }
 
@@ -23,7 +25,8 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         AddFile(L"res/nine.png", uitest::MakePng(10, 10, NineSliceColour));
-        AddFile(L"res/redblue.png", uitest::MakePng(4, 4, [](int x, int) { return x < 2 ? kRed : kBlue; }));
+        AddFile(L"res/redblue.png",
+                uitest::MakePng(4, 4, [](int x, int) { return x < 2 ? kRed : kBlue; }));
         AddFile(L"res/blue.png", uitest::SolidPng(4, 4, kBlue));
         AddFile(L"res/green.png", uitest::SolidPng(4, 4, kGreen));
     }
@@ -83,7 +86,8 @@ TEST_F(RenderTest, ImageStringsOnPixels) {
         EXPECT_EQ(got, c.want) << c.why << std::hex << ": got 0x" << got;
     }
     // fade 128 of blue over white
-    uint32_t faded = d.Pixel(w->FindControl(L"fade")->GetPos().left + 20, w->FindControl(L"fade")->GetPos().top + 20);
+    uint32_t faded = d.Pixel(w->FindControl(L"fade")->GetPos().left + 20,
+                             w->FindControl(L"fade")->GetPos().top + 20);
     EXPECT_NEAR(static_cast<int>((faded >> 16) & 0xFF), 127, 2);
     EXPECT_EQ(faded & 0xFF, 0xFFu);
     // The window's own rounded corner is transparent, its inside opaque.
@@ -94,11 +98,13 @@ TEST_F(RenderTest, ImageStringsOnPixels) {
 
 TEST_F(RenderTest, ChineseTextHasNoMissingGlyphs) {
     Ui::FontInfo font{L"微软雅黑", 14};
-    for (const wchar_t* text : {L"立即安装", L"正在安装中:0%，请稍候...", L"您确定要退出安装吗？", L"加载资源文件失败"}) {
+    for (const wchar_t* text :
+         {L"立即安装", L"正在安装中:0%，请稍候...", L"您确定要退出安装吗？", L"加载资源文件失败"}) {
         EXPECT_EQ(Ui::CountUnknownGlyphs(font, text), 0);
     }
     std::string family = Ui::ResolvedFamily(font);
-    EXPECT_TRUE(family.find("WenQuanYi") != std::string::npos || family.find("Noto Sans CJK") != std::string::npos)
+    EXPECT_TRUE(family.find("WenQuanYi") != std::string::npos ||
+                family.find("Noto Sans CJK") != std::string::npos)
         << "微软雅黑 resolved to " << family;
     // Pixel sizes: a 40-pixel font is about 40 pixels tall, a 14-pixel one much smaller.
     Ui::Size big = Ui::MeasureTextExtent({L"微软雅黑", 40}, L"安装完成");
@@ -124,14 +130,18 @@ std::pair<int, int> InkColumns(Ui::TestDriver& d, const Ui::Rect& r, int* rows =
     for (int y = r.top; y < r.bottom; ++y) {
         for (int x = r.left; x < r.right; ++x) {
             if (((d.Pixel(x, y) >> 8) & 0xFF) < 128) {
-                if (first < 0 || x < first) first = x;
-                if (x > last) last = x;
-                if (firstRow < 0) firstRow = y;
+                if (first < 0 || x < first)
+                    first = x;
+                if (x > last)
+                    last = x;
+                if (firstRow < 0)
+                    firstRow = y;
                 lastRow = y;
             }
         }
     }
-    if (rows) *rows = lastRow - firstRow + 1;
+    if (rows)
+        *rows = lastRow - firstRow + 1;
     return {first, last};
 }
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "uiframework/markup.h"
 #include "tests/uiframework/ui_test_support.h"
+#include "uiframework/markup.h"
 
 namespace {
 
@@ -78,7 +78,8 @@ TEST_F(FolderSourceTest, FindsFilesRegardlessOfCaseAndSeparator) {
 
 TEST(DescriptionTest, LoadChecks) {
     Ui::MemoryResourceSource src;
-    src.Add(L"ok.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Window size=\"10,10\"></Window>");
+    src.Add(L"ok.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Window size=\"10,10\"></Window>");
     src.Add(L"bom.xml", "\xEF\xBB\xBF<Window size=\"10,10\"/>");
     src.Add(L"empty.xml", "");
     src.Add(L"big.xml", "<Window>" + std::string(Ui::kMaxDescriptionBytes, ' ') + "</Window>");
@@ -105,7 +106,8 @@ TEST(DescriptionTest, LoadChecks) {
     for (const auto& c : cases) {
         std::string xml;
         EXPECT_EQ(Ui::LoadDescription(src, c.name, xml), c.want)
-            << fs::path(c.name).string() << ": got " << fs::path(Ui::DescriptionErrorName(Ui::LoadDescription(src, c.name, xml))).string();
+            << fs::path(c.name).string() << ": got "
+            << fs::path(Ui::DescriptionErrorName(Ui::LoadDescription(src, c.name, xml))).string();
     }
 }
 
@@ -115,7 +117,8 @@ TEST(DescriptionDeathTest, BadDescriptionExitsWithCode1) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto run = [](const char* xml) {
         auto src = std::make_shared<Ui::MemoryResourceSource>();
-        if (xml) src->Add(L"w.xml", xml);
+        if (xml)
+            src->Add(L"w.xml", xml);
         Ui::RuntimeOptions o;
         o.backend = Ui::BackendKind::kHeadless;
         o.resources = src;

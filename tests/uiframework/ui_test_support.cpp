@@ -21,7 +21,8 @@ std::string MakePng(int w, int h, const std::function<uint32_t(int, int)>& colou
             uint32_t c = colour(x, y), a = c >> 24;
             auto pm = [&](uint32_t v) { return (v * a + 127) / 255; };
             reinterpret_cast<uint32_t*>(data + y * stride)[x] =
-                (a << 24) | (pm((c >> 16) & 0xFF) << 16) | (pm((c >> 8) & 0xFF) << 8) | pm(c & 0xFF);
+                (a << 24) | (pm((c >> 16) & 0xFF) << 16) | (pm((c >> 8) & 0xFF) << 8) |
+                pm(c & 0xFF);
         }
     }
     cairo_surface_mark_dirty(s);
@@ -37,7 +38,8 @@ std::string SolidPng(int w, int h, uint32_t argb) {
 
 std::vector<std::wstring> TestWindow::Trail() const {
     std::vector<std::wstring> out;
-    for (const auto& n : notes) out.push_back(n.type + L":" + n.sender);
+    for (const auto& n : notes)
+        out.push_back(n.type + L":" + n.sender);
     return out;
 }
 
@@ -53,12 +55,15 @@ void UiTest::SetUp() {
     runtime_ = std::make_unique<Ui::Runtime>(o);
 }
 
-void UiTest::TearDown() { runtime_.reset(); }
+void UiTest::TearDown() {
+    runtime_.reset();
+}
 
 std::unique_ptr<TestWindow> UiTest::Open(const std::wstring& name, const std::string& xml) {
     AddFile(name, xml);
     auto w = std::make_unique<TestWindow>(name);
-    EXPECT_TRUE(w->Create(nullptr, L"test")) << "window from " << std::string(name.begin(), name.end());
+    EXPECT_TRUE(w->Create(nullptr, L"test"))
+        << "window from " << std::string(name.begin(), name.end());
     w->Render();
     return w;
 }

@@ -50,7 +50,8 @@ protected:
     void OnWindowReady() override { ++readyCalls; }
     void OnNotify(Ui::Notify& n) override {
         notes.push_back({n.type, n.sender ? n.sender->GetName() : L"", n.wParam});
-        if (onNotify) onNotify(n);
+        if (onNotify)
+            onNotify(n);
         SkinWindow::OnNotify(n);
     }
     bool OnKeyMessage(Ui::Message& m) override { return onKey && onKey(m); }
@@ -65,7 +66,9 @@ class UiTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    void AddFile(const std::wstring& name, std::string bytes) { source_->Add(name, std::move(bytes)); }
+    void AddFile(const std::wstring& name, std::string bytes) {
+        source_->Add(name, std::move(bytes));
+    }
     /// Adds `xml` as `name` and creates a window from it (failing the test when it can't).
     std::unique_ptr<TestWindow> Open(const std::wstring& name, const std::string& xml);
     Ui::VirtualClock& Clock() { return *clock_; }

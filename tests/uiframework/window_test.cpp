@@ -29,7 +29,8 @@ TEST_F(UiTest, ShadowSettingsRefuseValuesOutOfRange) {
         {&Ui::WindowShadow::SetSharpness, 21, false}, {&Ui::WindowShadow::SetSharpness, -1, false},
         {&Ui::WindowShadow::SetDarkness, 255, true},  {&Ui::WindowShadow::SetDarkness, 256, false},
     };
-    for (const auto& c : cases) EXPECT_EQ((s.*c.set)(c.value), c.ok) << c.value;
+    for (const auto& c : cases)
+        EXPECT_EQ((s.*c.set)(c.value), c.ok) << c.value;
     EXPECT_EQ(s.GetSize(), -20) << "a refused value keeps the old one";
     EXPECT_EQ(s.Sharpness(), 0);
     EXPECT_EQ(s.Darkness(), 255);
@@ -97,7 +98,9 @@ TEST(HeadlessIdleTest, ForgottenDialogEndsInsteadOfHanging) {
     ASSERT_TRUE(w.Create(nullptr, L"t"));
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(w.ShowModal(), -1);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
     EXPECT_GE(ms, 200);
     EXPECT_LT(ms, 3000);
     EXPECT_TRUE(w.IsWindow());

@@ -50,7 +50,8 @@ std::shared_ptr<Ui::MemoryResourceSource> Files() {
                  return (x == y || x == 15 - y) ? 0xFF666666u : 0x00000000u;
              }));
     src->Add(L"res/track.png", uitest::SolidPng(6, 6, 0xFFDDE3EA));
-    src->Add(L"res/fill.png", uitest::MakePng(6, 6, [](int x, int) { return x < 3 ? 0xFF00B0A6u : 0xFF4BC6BFu; }));
+    src->Add(L"res/fill.png",
+             uitest::MakePng(6, 6, [](int x, int) { return x < 3 ? 0xFF00B0A6u : 0xFF4BC6BFu; }));
     return src;
 }
 
@@ -65,10 +66,11 @@ public:
     /// Starts Xvfb on a display number it picks itself (-displayfd); false when it fails.
     bool Start() {
         int fds[2];
-        if (pipe(fds) != 0) return false;
+        if (pipe(fds) != 0)
+            return false;
         std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
-                              "-nolisten", "tcp", "-noreset", nullptr};
+        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
+                              "640x480x24", "-nolisten",  "tcp",      "-noreset", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
@@ -88,14 +90,19 @@ public:
         while (std::chrono::steady_clock::now() < deadline) {
             char buf[16];
             ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n > 0) number.append(buf, static_cast<size_t>(n));
-            if (!number.empty() && number.back() == '\n') break;
-            if (n == 0) break;
+            if (n > 0)
+                number.append(buf, static_cast<size_t>(n));
+            if (!number.empty() && number.back() == '\n')
+                break;
+            if (n == 0)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         close(fds[0]);
-        while (!number.empty() && (number.back() == '\n')) number.pop_back();
-        if (number.empty()) return false;
+        while (!number.empty() && (number.back() == '\n'))
+            number.pop_back();
+        if (number.empty())
+            return false;
         display_ = ":" + number;
         return true;
     }
@@ -114,12 +121,15 @@ bool OnPath(const char* tool) {
 // RGB of a premultiplied frame pixel as the screen shows it (transparent = black).
 uint32_t Rgb(cairo_surface_t* s, int x, int y) {
     const unsigned char* d = cairo_image_surface_get_data(s);
-    return *reinterpret_cast<const uint32_t*>(d + y * cairo_image_surface_get_stride(s) + x * 4) & 0xFFFFFF;
+    return *reinterpret_cast<const uint32_t*>(d + y * cairo_image_surface_get_stride(s) + x * 4) &
+           0xFFFFFF;
 }
 
 TEST(XvfbTest, SamePictureOnXAndHeadless) {
-    if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (package xvfb): X comparison skipped";
-    if (!OnPath("import")) GTEST_SKIP() << "ImageMagick's import is not installed: X comparison skipped";
+    if (!OnPath("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed (package xvfb): X comparison skipped";
+    if (!OnPath("import"))
+        GTEST_SKIP() << "ImageMagick's import is not installed: X comparison skipped";
     char tmpl[] = "/tmp/uifw-xvfb-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     fs::path dir = tmpl;
@@ -153,7 +163,8 @@ TEST(XvfbTest, SamePictureOnXAndHeadless) {
         ASSERT_TRUE(w.Create(nullptr, L"t"));
         w.MoveTo(pos);
         w.ShowWindow(true);
-        for (int i = 0; i < 5; ++i) Utils::PumpMessages(w.Handle());  // map, expose, present
+        for (int i = 0; i < 5; ++i)
+            Utils::PumpMessages(w.Handle());  // map, expose, present
         w.Invalidate({0, 0, 240, 160});
         w.Render();
         Utils::PumpMessages(w.Handle());
@@ -162,8 +173,10 @@ TEST(XvfbTest, SamePictureOnXAndHeadless) {
                           (dir / "x.png").string() + " 2>/dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
-    if (oldDisplay.empty()) unsetenv("DISPLAY");
-    else setenv("DISPLAY", oldDisplay.c_str(), 1);
+    if (oldDisplay.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", oldDisplay.c_str(), 1);
 
     cairo_surface_t* shot = cairo_image_surface_create_from_png((dir / "x.png").c_str());
     ASSERT_EQ(cairo_surface_status(shot), CAIRO_STATUS_SUCCESS);
@@ -180,8 +193,9 @@ TEST(XvfbTest, SamePictureOnXAndHeadless) {
             }
         }
     }
-    EXPECT_EQ(differing, 0) << "first difference at " << firstX << "," << firstY << std::hex << ": headless 0x"
-                            << (firstX >= 0 ? Rgb(headless, firstX, firstY) : 0) << ", X 0x"
+    EXPECT_EQ(differing, 0) << "first difference at " << firstX << "," << firstY << std::hex
+                            << ": headless 0x" << (firstX >= 0 ? Rgb(headless, firstX, firstY) : 0)
+                            << ", X 0x"
                             << (firstX >= 0 ? Rgb(shot, pos.x + firstX, pos.y + firstY) : 0);
     // The picture is not trivially empty: the title bar colour is there.
     EXPECT_EQ(Rgb(shot, pos.x + 200, pos.y + 2), 0x00B0A6u);
