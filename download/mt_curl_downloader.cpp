@@ -171,7 +171,12 @@ void CMTCurlDownloader::Start_Down() {
         ++activeParts_;
         if (!helpers_.Spawn(stop_, [this, node] { downloadThreadFun(*node); })) {
             --activeParts_;
-            return;
+            if (stop_.Raised())
+                return;
+            // No thread for this part: the waiter reports the attempt as failed.
+            node->status = CURLE_FAILED_INIT;
+            node->file.reset();
+            continue;
         }
         if (!stop_.Sleep(pacing_, kLaunchPause))
             return;
