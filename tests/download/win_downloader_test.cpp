@@ -13,6 +13,7 @@
 
 #include "tests/download/test_support.h"
 #include "utils/md5.h"
+#include "utils/text.h"
 
 namespace {
 
@@ -177,6 +178,21 @@ TEST(WinDownloader, SecondStartIsANewAttempt) {
     ASSERT_TRUE(recorder.WaitFinal(60s, 2));
     EXPECT_EQ(recorder.Codes(), (std::vector<int32_t>{1001, 1003, 1001, 1003}));
     EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
+}
+
+TEST(WinDownloader, EncodedUrlIsWhatTravels) {
+    DistServer server({"--size", "1500000", "--hops", "0"});
+    ASSERT_TRUE(server.Ok());
+    TempDir dir;
+    Recorder recorder;
+    const std::wstring url = Utils::ToWide(server.Url("/software/259/a b/中文"), 65001);
+    CWinDownloader downloader(recorder.Callback(), url, dir.WFile("pkg.bin"));
+    downloader.Start();
+    ASSERT_TRUE(recorder.WaitFinal());
+    EXPECT_EQ(recorder.Codes(), (std::vector<int32_t>{1001, 1003}));
+    const auto log = server.Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "GET /software/259/a+b/%E4%B8%AD%E6%96%87");
 }
 
 TEST(WinDownloader, EmptyPathFailsAtOnce) {

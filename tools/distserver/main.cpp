@@ -7,7 +7,8 @@
 // single byte range ("bytes=a-b", "bytes=a-", "bytes=-n"). Faults come from flags (the
 // defaults of every request) or from a path prefix "/fault/<key=value,...>", which every
 // redirect keeps, so one server serves healthy and faulty requests side by side.
-// GET /_log lists the requests served so far (method, path, Range header), one per line.
+// GET /_log lists the requests served so far (method, raw target, Range header), one per
+// line.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -231,7 +232,8 @@ public:
 
 private:
     void Record(const httplib::Request& req) {
-        std::string line = req.method + " " + req.path;
+        // The raw request target, as it travelled (percent-encoding and query kept).
+        std::string line = req.method + " " + req.target;
         if (req.has_header("Range"))
             line += " " + req.get_header_value("Range");
         line += "\n";
