@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cwctype>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -22,10 +23,13 @@ namespace {
 
 std::atomic<unsigned> g_decodeCount{0};
 
+using PackageFuture = std::shared_future<std::shared_ptr<const SkinPackage>>;
+
 struct ProcessPackages {
     std::mutex lock;
-    // Resource id -> decoded package (null when decoding failed: not retried).
-    std::map<int, std::shared_ptr<const SkinPackage>> byId;
+    // Resource id -> the package being or having been decoded (a null result when decoding
+    // failed: not retried).
+    std::map<int, PackageFuture> byId;
 };
 
 ProcessPackages& Packages() {
@@ -308,29 +312,47 @@ std::span<const uint8_t> SkinPackage::Bytes(std::wstring_view name) const {
     return entry->bytes;
 }
 
-std::shared_ptr<const SkinPackage> ProcessSkinPackage(int resourceId) {
+namespace {
+
+std::shared_ptr<const SkinPackage> DecodeEmbedded(int resourceId) {
+    const std::span<const uint8_t> bytes = FindEmbeddedResource(kSkinResourceType, resourceId);
+    if (bytes.empty()) {
+        TRACE(L"no embedded resource %ls %d", std::wstring(kSkinResourceType).c_str(), resourceId);
+        return nullptr;
+    }
+    // The resource is copied into memory first, as the package is opened from a heap copy
+    // of the resource on the original platform; decoding reads that copy.
+    const std::vector<uint8_t> copy(bytes.begin(), bytes.end());
+    std::wstring error;
+    std::shared_ptr<const SkinPackage> package = SkinPackage::OpenMemory(copy, &error);
+    if (!package) {
+        TRACE(L"embedded skin package %d can not be opened: %ls", resourceId, error.c_str());
+    }
+    return package;
+}
+
+// The package's entry in the process table, created (deferred or on a worker) when absent.
+PackageFuture PackageEntry(int resourceId, std::launch policy) {
     ProcessPackages& packages = Packages();
     std::lock_guard<std::mutex> guard(packages.lock);
     auto found = packages.byId.find(resourceId);
     if (found != packages.byId.end()) {
         return found->second;
     }
-    std::shared_ptr<const SkinPackage> package;
-    const std::span<const uint8_t> bytes = FindEmbeddedResource(kSkinResourceType, resourceId);
-    if (bytes.empty()) {
-        TRACE(L"no embedded resource %ls %d", std::wstring(kSkinResourceType).c_str(), resourceId);
-    } else {
-        // The resource is copied into memory first, as the package is opened from a heap
-        // copy of the resource on the original platform; decoding reads that copy.
-        const std::vector<uint8_t> copy(bytes.begin(), bytes.end());
-        std::wstring error;
-        package = SkinPackage::OpenMemory(copy, &error);
-        if (!package) {
-            TRACE(L"embedded skin package %d can not be opened: %ls", resourceId, error.c_str());
-        }
-    }
-    packages.byId.emplace(resourceId, package);
-    return package;
+    PackageFuture future = std::async(policy, DecodeEmbedded, resourceId).share();
+    packages.byId.emplace(resourceId, future);
+    return future;
+}
+
+}  // namespace
+
+void PrefetchSkinPackage(int resourceId) {
+    PackageEntry(resourceId, std::launch::async);
+}
+
+std::shared_ptr<const SkinPackage> ProcessSkinPackage(int resourceId) {
+    // Deferred: the first caller decodes on its own thread (or waits for the prefetch).
+    return PackageEntry(resourceId, std::launch::deferred).get();
 }
 
 }  // namespace Ui

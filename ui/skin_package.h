@@ -85,4 +85,9 @@ private:
 /// such resource or it does not decode (not retried). Any thread.
 std::shared_ptr<const SkinPackage> ProcessSkinPackage(int resourceId = 147);
 
+/// Starts decoding the embedded package on a worker thread, so that the first window finds
+/// it ready (or waits only for the rest): start-up calls it before the slow parts of the UI
+/// set-up. ProcessSkinPackage returns the same, single decode. Harmless when called again.
+void PrefetchSkinPackage(int resourceId = 147);
+
 }  // namespace Ui

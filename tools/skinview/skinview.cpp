@@ -133,10 +133,12 @@ void DecoratePage(Ui::SkinWindow& window, int page) {
 
 class PreviewWnd : public CSkinFrame {
 public:
-    explicit PreviewWnd(const Options& options)
+    // `kind`: kKindZipResource for the embedded package (opened by the frame itself, as in
+    // the installer), kKindFolder when the runtime's source is already set.
+    PreviewWnd(const Options& options, int kind)
         : CSkinFrame([&] {
               SkinSource source = SkinSource::ForFile(options.skin);
-              source.resourceKind = SkinSource::kKindFolder;  // the source is already set
+              source.resourceKind = kind;
               return source;
           }()),
           options_(options) {}
@@ -292,25 +294,33 @@ int main(int argc, char** argv) {
         options.caption = options.captionStorage.c_str();
     }
 
+    // The embedded package is what the installer uses: it is decoded on a worker while the
+    // runtime and fonts come up, and the frame (resource kind 4) installs it as the
+    // installer's windows do. A file or folder is opened here and installed as the source.
+    const bool embedded = options.package.empty() && options.folder.empty();
     std::wstring error;
     std::shared_ptr<const Ui::SkinPackage> package;
     std::wstring description;
-    if (!options.package.empty()) {
+    if (embedded) {
+        Ui::PrefetchSkinPackage();
+    } else if (!options.package.empty()) {
         package = Ui::SkinPackage::OpenFile(options.package, &error);
         description = L"package " + Wide(options.package.c_str());
-    } else if (!options.folder.empty()) {
+    } else {
         package = Ui::SkinPackage::OpenFolder(options.folder, &error);
         description = L"folder " + Wide(options.folder.c_str());
-    } else {
+    }
+    if (options.list && embedded) {
         package = Ui::ProcessSkinPackage();
-        description = L"embedded package";
         if (!package) {
             error = L"the embedded skin package does not open";
         }
     }
-    if (!package) {
-        std::fprintf(stderr, "skinview: %ls\n", error.c_str());
-        return 1;
+    if (!embedded || options.list) {
+        if (!package) {
+            std::fprintf(stderr, "skinview: %ls\n", error.c_str());
+            return 1;
+        }
     }
     if (options.list) {
         for (const auto& entry : package->Entries()) {
@@ -327,10 +337,14 @@ int main(int argc, char** argv) {
         clock = std::make_shared<Ui::VirtualClock>();
         runtimeOptions.clock = clock;
     }
-    runtimeOptions.resources = std::make_shared<Ui::SkinPackageSource>(package, description);
+    if (!embedded) {
+        runtimeOptions.resources = std::make_shared<Ui::SkinPackageSource>(package, description);
+    }
+    // A skin that can not be loaded ends with a message and exit code 1 either way.
+    runtimeOptions.exitOnResourceFailure = false;
     Ui::Runtime runtime(runtimeOptions);
 
-    PreviewWnd window(options);
+    PreviewWnd window(options, embedded ? SkinSource::kKindZipResource : SkinSource::kKindFolder);
     if (!window.Create(nullptr, L"Lexivo skin viewer")) {
         std::fprintf(stderr, "skinview: %ls can not be shown\n", options.skin.c_str());
         return 1;
