@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/utils/temp_dir.h"
 #include "ui/embedded_resources.h"
 #include "ui/skin_package_source.h"
 #include "utils/text.h"
@@ -458,6 +459,52 @@ TEST(SkinPackageTest, ProcessPackageIsDecodedOnce) {
     }
     EXPECT_EQ(Ui::SkinPackage::DecodeCount(), decoded);
     EXPECT_FALSE(Ui::ProcessSkinPackage(148));
+}
+
+// The packer under the plain C locale (as in CI): non-ASCII names survive, dot files are
+// left out, the same folder packs to the same bytes, and a folder without files fails.
+TEST(SkinPackageTest, PackerKeepsNamesAndIsReproducible) {
+    const fs::path packer = BinDir() / "glyphora-skinpack";
+    ASSERT_TRUE(fs::exists(packer)) << packer;
+    TestSupport::TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path skin = fs::path(dir.path()) / "skin";
+    fs::create_directories(skin / "res" / "图片");
+    fs::create_directories(skin / ".git");
+    std::ofstream(skin / "mainWnd.xml", std::ios::binary) << "<Window/>\r\n";
+    std::ofstream(skin / "res" / "图片" / "Über.png", std::ios::binary) << "png";
+    std::ofstream(skin / ".gitattributes") << "*.xml -text";
+    std::ofstream(skin / ".git" / "HEAD") << "ref";
+    const std::string env = "env -u LANG -u LC_ALL -u LC_CTYPE LANGUAGE= ";
+    int status = 0;
+    const std::string first = (fs::path(dir.path()) / "a.7z").string();
+    const std::string second = (fs::path(dir.path()) / "b.7z").string();
+    std::string out = RunCommand(
+        env + "'" + packer.string() + "' '" + skin.string() + "' '" + first + "'", &status);
+    ASSERT_EQ(status, 0) << out;
+    out = RunCommand(env + "'" + packer.string() + "' '" + skin.string() + "' '" + second + "'",
+                     &status);
+    ASSERT_EQ(status, 0) << out;
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(read(first), read(second)) << "packing is not reproducible";
+    auto package = Ui::SkinPackage::OpenFile(first);
+    ASSERT_TRUE(package);
+    std::set<std::wstring> names;
+    for (const auto& entry : package->Entries()) {
+        names.insert(entry.name);
+    }
+    EXPECT_EQ(names, (std::set<std::wstring>{L"mainWnd.xml", L"res/图片/Über.png"}));
+    EXPECT_FALSE(fs::exists(first + ".tmp"));
+
+    const fs::path empty = fs::path(dir.path()) / "empty";
+    fs::create_directories(empty);
+    RunCommand("'" + packer.string() + "' '" + empty.string() + "' '" + dir.File("c.7z") + "'",
+               &status);
+    EXPECT_NE(status, 0);
+    EXPECT_FALSE(fs::exists(dir.File("c.7z")));
 }
 
 }  // namespace
