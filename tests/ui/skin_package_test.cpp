@@ -373,7 +373,7 @@ TEST(SkinPackageTest, BuiltPackagePassesThe7zTool) {
     EXPECT_EQ(status, 0);
     EXPECT_NE(list.find("Solid = +"), std::string::npos);
     EXPECT_NE(list.find("Blocks = 1"), std::string::npos);
-    EXPECT_NE(list.find("Method = LZMA2"), std::string::npos);
+    EXPECT_NE(list.find("Method = LZMA2:21"), std::string::npos) << "LZMA2, 2 MiB dictionary";
     // Entry records follow the "----------" line; before it the archive describes itself.
     const std::string entries = list.substr(list.find("----------"));
     EXPECT_NE(entries.find("Path = res/mainWnd/installBtnAnimate/099.png"), std::string::npos);
