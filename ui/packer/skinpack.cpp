@@ -4,9 +4,9 @@
 //
 // Every regular file under SKIN_FOLDER (names starting with "." skipped) becomes one entry
 // named by its path relative to the folder with "/" separators, in sorted order, in one
-// solid LZMA2 block (2 MiB dictionary). No times or owners are stored, so the same folder always
-// packs to the same bytes. The output is written to a temporary file and renamed into place, so an
-// interrupted build never leaves a truncated package behind.
+// solid LZMA2 block (2 MiB dictionary). No times or owners are stored, so the same folder
+// always packs to the same bytes. The output is written to a temporary file and renamed into
+// place, so an interrupted build never leaves a truncated package behind.
 #include <archive.h>
 #include <archive_entry.h>
 
