@@ -120,6 +120,8 @@ void Tracker::create(const TrackerConfig& config) {
         impl->init();
     } catch (const std::exception& e) {
         TRACE(L"analytics: tracker initialisation failed: %s\r\n", e.what());
+    } catch (...) {
+        TRACE(L"analytics: tracker initialisation failed\r\n");
     }
     auto wrapper = std::make_shared<TrackerWrapper>(std::move(impl));
     std::lock_guard<std::mutex> lock(Global().mutex);
