@@ -96,6 +96,40 @@ TEST(TrackerIdentity, StoredIdentityIsReadOrResetByServer) {
     }
 }
 
+TEST(TrackerIdentity, HostileIdentityFilesLoadWithinTheirBuffers) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string distinctId;  // expected; "<new>" for a freshly made id
+    };
+    std::string accents;
+    for (int i = 0; i < 100; ++i)
+        accents += "\xC3\xA9";  // 200 bytes of "é"
+    const Case cases[] = {
+        {"value cut on a character boundary", "[Base]\nDistinctId=" + accents + "\n",
+         accents.substr(0, 126)},
+        {"long ASCII value", "[Base]\nDistinctId=" + std::string(300, 'd') + "\n",
+         std::string(127, 'd')},
+        {"binary junk", std::string("\x00\xFF[Base\x01\n=\n\xC0\x80\n", 12), "<new>"},
+        {"no [Base] section", "[Other]\nDistinctId=zzz\n", "<new>"},
+    };
+    for (const Case& c : cases) {
+        analytics_test::TempDir dir;
+        std::string file = dir.file("id.ini");
+        WriteFile(file, c.text);
+        TrackerIdentity identity;
+        LoadIdentity(file, identity);
+        if (c.distinctId == "<new>") {
+            EXPECT_EQ(identity.distinctId.size(), 36u) << c.what;
+            EXPECT_EQ(Ini(file, L"DistinctId"), identity.distinctId) << c.what;
+        } else {
+            EXPECT_EQ(identity.distinctId, c.distinctId) << c.what;
+        }
+        EXPECT_EQ(identity.primaryDistinctId, identity.distinctId) << c.what;
+        EXPECT_FALSE(identity.loggedIn) << c.what;
+    }
+}
+
 TEST(TrackerIdentity, LoginSignsUpOnce) {
     DataHome home;
     TrackerImpl tracker(tracker_test::Config());
