@@ -245,6 +245,9 @@ int Usage() {
 int main(int argc, char** argv) {
     const auto mainEntered = std::chrono::steady_clock::now();
     std::setlocale(LC_ALL, "");
+    // A viewer ends on SIGTERM / Ctrl+C like any tool; SDL would otherwise turn the signals
+    // into a quit event the window does not act on.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
