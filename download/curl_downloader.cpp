@@ -30,7 +30,10 @@ CCurlDownloader::~CCurlDownloader() {
 }
 
 void CCurlDownloader::Start() {
-    worker_.Launch(stop_, [this] { DlThreadFun(); });
+    if (!worker_.Launch(stop_, [this] { DlThreadFun(); }) && !stop_.Raised()) {
+        // No thread: the owner must still hear that this download ends here.
+        Send(DL_CODE_FAIL, 1.0, L"");
+    }
 }
 
 void CCurlDownloader::Send(int32_t code, double value, const wchar_t* text) {

@@ -63,7 +63,10 @@ void CMTCurlDownloader::Start() {
     // Threads of the previous attempt have ended (or are ending right after the event that
     // led here); collect them so they do not pile up.
     helpers_.JoinAllButSelf();
-    worker_.Launch(stop_, [this] { Start_Down(); });
+    if (!worker_.Launch(stop_, [this] { Start_Down(); }) && !stop_.Raised()) {
+        // No thread: the owner must still hear that this download ends here.
+        Send(DL_CODE_FAIL, 1.0, L"");
+    }
 }
 
 std::vector<PartPlan> CMTCurlDownloader::PlanParts(int64_t length) {

@@ -48,7 +48,10 @@ void CWinDownloader::Start() {
     if (stop_.Raised())
         return;
     bindCallback_.SetCallback(callback_);
-    worker_.Launch(stop_, [this] { Run(); });
+    if (!worker_.Launch(stop_, [this] { Run(); }) && !stop_.Raised() && callback_) {
+        // No thread: the owner must still hear that this download ends here.
+        callback_(DL_CODE_FAIL, 1.0, L"");
+    }
 }
 
 std::wstring CWinDownloader::EncodeUrl(const std::wstring& url) {

@@ -9,12 +9,12 @@ thread_local const WorkerSlot* t_slot = nullptr;
 
 }  // namespace
 
-void WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) {
+bool WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) {
     std::vector<std::unique_ptr<Utils::Thread>> previous;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stop.Raised())
-            return;
+            return false;
         if (t_slot == this) {
             if (current_)
                 retired_.push_back(std::move(current_));
@@ -31,7 +31,7 @@ void WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) 
 
     std::lock_guard<std::mutex> lock(mutex_);
     if (stop.Raised())
-        return;
+        return false;
     if (current_)
         retired_.push_back(std::move(current_));
     current_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF",
@@ -40,7 +40,11 @@ void WorkerSlot::Launch(const StopSignal& stop, std::function<void()> function) 
                                                    function();
                                                    return 0u;
                                                });
-    current_->Resume();
+    if (!current_->Resume()) {
+        TRACE(L"worker thread could not be started");
+        return false;
+    }
+    return true;
 }
 
 bool WorkerSlot::OnWorker() const {

@@ -27,8 +27,9 @@ public:
     WorkerSlot& operator=(const WorkerSlot&) = delete;
 
     /// Waits for the previous workers (unless called on one of them), then starts a new
-    /// named worker running `function`. Does nothing once `stop` is raised.
-    void Launch(const StopSignal& stop, std::function<void()> function);
+    /// named worker running `function`. Does nothing once `stop` is raised. False when no
+    /// worker runs (stopped, or the system refused a thread).
+    bool Launch(const StopSignal& stop, std::function<void()> function);
     /// True on a thread started by this slot.
     bool OnWorker() const;
     /// Waits for every worker started so far, including those started while waiting.
