@@ -127,13 +127,41 @@ TEST_F(SilentFunnel, RecordsQueuedWhileTheCollectorIsDownArriveInALaterRun) {
         EXPECT_TRUE(HasProperty(records[i], "ov_task_name", Quoted(expected[i]))) << records[i];
         EXPECT_NE(records[i].find("\"distinct_id\":\"" + distinctId + "\""), std::string::npos);
     }
+    // The rest: a restarted download and its failure reasons, the diagnostic among them.
     bool diagnostic = false;
     for (size_t i = 6; i < records.size(); ++i) {
-        EXPECT_TRUE(HasProperty(records[i], "ov_task_name", Quoted("下载失败原因"))) << records[i];
+        EXPECT_TRUE(HasProperty(records[i], "ov_task_name", Quoted("下载失败原因")) ||
+                    HasProperty(records[i], "ov_task_name", Quoted("开始下载大包")))
+            << records[i];
         diagnostic |=
             records[i].find("4.缓存读写权限=可读；5.服务器连接状态code=") != std::string::npos;
     }
     EXPECT_TRUE(diagnostic) << "no download-failure diagnostic arrived";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SilentFunnel, SizeProbeFailuresReachTheCollectorThroughTheDownloadHook) {
+    install_test::DistServer server(install_test::BinPath("glyphora-fake-package"));
+    ASSERT_FALSE(server.Url().empty());
+    analytics_test::Collector collector;
+    ASSERT_TRUE(collector.ok()) << collector.stderrText();
+    auto r = Install(server.Base() + "/fault/status=503/software/259", collector.cert(),
+                     collector.url());
+    EXPECT_EQ(r.exitCode, kSilentDownloadFailed) << r.output;
+    auto records = collector.waitForRecords(4, std::chrono::seconds(20));
+    ASSERT_GE(records.size(), 4u) << collector.stderrText();
+    EXPECT_TRUE(HasProperty(records[0], "ov_task_name", Quoted("下载器启动")));
+    EXPECT_TRUE(HasProperty(records[1], "ov_task_name", Quoted("开始下载大包")));
+    EXPECT_TRUE(HasProperty(records[2], "ov_task_name", Quoted("下载失败原因")));
+    EXPECT_TRUE(HasProperty(records[2], "ov_reason", Quoted("1.获取文件大小的状态码为=503；")))
+        << records[2];
+    EXPECT_TRUE(HasProperty(records[2], "ovc_ab", Quoted("IN")));
+    // The download's own failure closes the funnel with the diagnostic.
+    EXPECT_NE(records.back().find("2.msg="), std::string::npos) << records.back();
+    EXPECT_NE(records.back().find("4.缓存读写权限=可读"), std::string::npos) << records.back();
 }
 
 }  // namespace
