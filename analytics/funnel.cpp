@@ -198,14 +198,18 @@ InstallFunnel::InstallFunnel(std::wstring tag, std::wstring packagePath, Utils::
       packagePath_(std::move(packagePath)),
       stopwatch_(std::move(stopwatch)) {}
 
+void InstallFunnel::OnDownloaderStarted() {
+    if (downloaderReported_)
+        return;
+    downloaderReported_ = true;
+    ReportTask(kEventDownloaderStarted, L"", 0, AbTag(tag_));
+}
+
 void InstallFunnel::OnEvent(int32_t code, double value, const std::wstring& text) {
     const ExtraProperties tag = AbTag(tag_);
     switch (code) {
         case DL_CODE_START:
-            if (!downloaderReported_) {
-                downloaderReported_ = true;
-                ReportTask(kEventDownloaderStarted, L"", 0, tag);
-            }
+            OnDownloaderStarted();
             stopwatch_.Start();
             ReportTask(kEventDownloadStart, L"", 0, tag);
             break;

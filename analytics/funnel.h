@@ -103,6 +103,9 @@ public:
     InstallFunnel(std::wstring tag, std::wstring packagePath,
                   Utils::Stopwatch stopwatch = Utils::Stopwatch());
     void OnEvent(int32_t code, double value, const std::wstring& text);
+    /// "下载器启动", once per funnel: the first of this call (the window's downloader-started
+    /// message) and the first download start.
+    void OnDownloaderStarted();
 
 private:
     std::wstring tag_;

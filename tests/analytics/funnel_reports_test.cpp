@@ -108,7 +108,8 @@ TEST_F(Funnel, InstallationReportsArriveInOrderWithTheInstallerIdentity) {
                          Utils::Stopwatch([&] { return now; }));
     ReportClick(kClickQuickInstall, AbTag(L"IN"));
     ReportView(AbTag(L"IN"));
-    funnel.OnEvent(DL_CODE_START, 0, L"");
+    funnel.OnDownloaderStarted();
+    funnel.OnEvent(DL_CODE_START, 0, L"");  // "下载器启动" was reported already
     funnel.OnEvent(DL_CODE_PROGRESS, 0.5, L"");
     Download::ReportTask(Download::kDownloadFailReasonEvent, ProbeStatusReason(503), 0, L"IN");
     funnel.OnEvent(DL_CODE_START, 0, L"");  // a restart: no second "下载器启动"
