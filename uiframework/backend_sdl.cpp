@@ -311,6 +311,13 @@ private:
                 }
                 break;
             }
+            case SDL_TEXTEDITING:
+                // Text the input method is still composing; shown at the caret until the
+                // input method commits it (SDL_TEXTINPUT) or drops it (empty text).
+                Emit(out, e.edit.windowID, kMsgComposition, 0, 0,
+                     std::make_shared<std::wstring>(
+                         Utils::ToWide(e.edit.text, Utils::kCodePageUtf8)));
+                break;
             case SDL_WINDOWEVENT:
                 switch (e.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:

@@ -58,7 +58,8 @@ enum class EventType {
     kChar,        // text: typed or composed text; to the focused control
     kSetFocus,
     kKillFocus,
-    kTimer,  // wParam: timer id
+    kTimer,        // wParam: timer id
+    kComposition,  // text: the input method's text being composed (empty: none)
 };
 
 struct Event {

@@ -426,11 +426,19 @@ void Edit::DoEvent(Event& event) {
             if (w && w->Native())
                 w->Native()->SetTextInput(false, {});
             dragging_ = false;
+            composition_.clear();
             Invalidate();
             Label::DoEvent(event);
             return;
         case EventType::kChar:
+            composition_.clear();
             ReplaceSel(event.text);
+            return;
+        case EventType::kComposition:
+            if (composition_ != event.text) {
+                composition_ = event.text;
+                Invalidate();
+            }
             return;
         case EventType::kKeyDown: {
             bool shift = event.modifiers & kModShift;
@@ -520,9 +528,23 @@ void Edit::PaintText(Painter& painter) {
     TextStyle style;
     style.align = HAlign::kLeft;  // caret arithmetic assumes left-aligned text
     style.valign = valign_;
-    painter.DrawText(area, text_, font_, CurrentTextColor(), style);
-    if (IsFocused())
-        painter.FillRect(CaretRect().Intersect(area), CurrentTextColor());
+    if (composition_.empty()) {
+        painter.DrawText(area, text_, font_, CurrentTextColor(), style);
+        if (IsFocused())
+            painter.FillRect(CaretRect().Intersect(area), CurrentTextColor());
+        return;
+    }
+    // The text being composed sits at the caret, underlined, the rest moved after it.
+    std::wstring before = text_.substr(0, caret_), after = text_.substr(caret_);
+    int x0 = MeasureTextExtent(font, before).cx;
+    int x1 = x0 + MeasureTextExtent(font, composition_).cx;
+    painter.DrawText(area, before, font_, CurrentTextColor(), style);
+    TextStyle underlined = style;
+    underlined.underline = true;
+    painter.DrawText(Rect{area.left + x0, area.top, area.right, area.bottom}.Intersect(area),
+                     composition_, font_, CurrentTextColor(), underlined);
+    painter.DrawText(Rect{area.left + x1, area.top, area.right, area.bottom}.Intersect(area), after,
+                     font_, CurrentTextColor(), style);
 }
 
 // ---- Progress -------------------------------------------------------------------------------

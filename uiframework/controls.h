@@ -149,8 +149,12 @@ public:
     /// The caret's rectangle in client coordinates (the input method places its window
     /// there).
     Rect CaretRect() const;
+    /// Text the input method is composing, drawn underlined at the caret (not yet part of
+    /// the text).
+    const std::wstring& GetComposition() const { return composition_; }
 
 private:
+    std::wstring composition_;
     size_t OffsetAt(Point pt) const;
     size_t anchor_ = 0;
     size_t caret_ = 0;

@@ -34,9 +34,10 @@ enum : uint32_t {
     kMsgMouseLeave = 0x02A3,   // the pointer left the window
     kMsgUser = 0x0400,         // first custom message number
     kMsgFrameworkFirst = 0xC000,
-    kMsgNotify = 0xC001,  // a posted notification (payload: the notification)
-    kMsgTask = 0xC002,    // a posted function (payload: std::function<void()>)
-    kMsgWake = 0xC003,    // wakes a loop; dispatches nothing
+    kMsgNotify = 0xC001,       // a posted notification (payload: the notification)
+    kMsgTask = 0xC002,         // a posted function (payload: std::function<void()>)
+    kMsgWake = 0xC003,         // wakes a loop; dispatches nothing
+    kMsgComposition = 0xC005,  // payload: std::wstring the input method is composing
 };
 
 /// Virtual key codes (the Windows numbers).

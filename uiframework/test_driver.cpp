@@ -70,6 +70,12 @@ void TestDriver::TypeText(std::wstring_view text) {
     window_.SendMessage(std::move(m));
 }
 
+void TestDriver::Compose(std::wstring_view text) {
+    Message m = Input(window_, kMsgComposition, 0, 0);
+    m.payload = std::make_shared<std::wstring>(text);
+    window_.SendMessage(std::move(m));
+}
+
 bool TestDriver::ClickAndType(std::wstring_view controlName, std::wstring_view text) {
     if (!Click(controlName))
         return false;

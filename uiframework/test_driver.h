@@ -48,6 +48,8 @@ public:
     void KeyDown(uint32_t vk, uint32_t modifiers = 0);
     /// Text input to the focused control (as the input method delivers it).
     void TypeText(std::wstring_view text);
+    /// Text the input method is composing (shown, not yet typed); "" ends the composition.
+    void Compose(std::wstring_view text);
     /// Focuses the named control by clicking it, then types.
     bool ClickAndType(std::wstring_view controlName, std::wstring_view text);
 

@@ -527,7 +527,8 @@ void SkinWindow::OnNotify(Notify& notify) {
 void SkinWindow::DispatchMessage(Message& m) {
     if (!IsWindow())
         return;
-    bool key = m.id == kMsgKeyDown || m.id == kMsgKeyUp || m.id == kMsgChar;
+    bool key =
+        m.id == kMsgKeyDown || m.id == kMsgKeyUp || m.id == kMsgChar || m.id == kMsgComposition;
     bool mouse = m.id == kMsgMouseMove || m.id == kMsgLButtonDown || m.id == kMsgLButtonUp ||
                  m.id == kMsgMouseLeave;
     if ((key || mouse) && !enabled_)
@@ -546,6 +547,7 @@ void SkinWindow::DispatchMessage(Message& m) {
         case kMsgKeyDown:
         case kMsgKeyUp:
         case kMsgChar:
+        case kMsgComposition:
             HandleKey(m);
             break;
         case kMsgClose:
@@ -653,6 +655,11 @@ void SkinWindow::HandleKey(Message& m) {
         Event e{EventType::kKeyDown};
         e.key = static_cast<uint32_t>(m.wParam);
         e.modifiers = static_cast<uint32_t>(m.lParam);
+        focus_->DoEvent(e);
+    } else if (m.id == kMsgComposition) {
+        Event e(EventType::kComposition);
+        if (auto* text = m.PayloadAs<std::wstring>())
+            e.text = *text;
         focus_->DoEvent(e);
     } else if (m.id == kMsgChar) {
         Event e{EventType::kChar};

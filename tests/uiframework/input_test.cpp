@@ -230,3 +230,35 @@ TEST_F(InputTest, DefaultClickHandling) {
 }
 
 }  // namespace
+
+namespace {
+
+// Input-method composition is shown at the caret but is not text until committed.
+TEST_F(InputTest, InputMethodCompositionShownUntilCommitted) {
+    Ui::TestDriver d(*w_);
+    auto* ed = w_->FindControlAs<Ui::Edit>(L"ed");
+    d.ClickAndType(L"ed", L"ab");
+    d.PressKey(Ui::kVkLeft);
+    const Ui::Rect& r = ed->GetPos();
+    auto ink = [&] {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                n += ((d.Pixel(x, y) >> 8) & 0xFF) < 128;
+        return n;
+    };
+    int plain = ink();
+    d.Compose(L"zhong");
+    EXPECT_EQ(ed->GetComposition(), L"zhong");
+    EXPECT_EQ(ed->GetText(), L"ab") << "composition is not text yet";
+    EXPECT_GT(ink(), plain) << "composition drawn";
+    d.TypeText(L"中");  // the input method commits
+    EXPECT_EQ(ed->GetText(), L"a中b");
+    EXPECT_TRUE(ed->GetComposition().empty());
+    d.Compose(L"x");
+    d.Click(L"btn");  // losing the focus drops an unfinished composition
+    EXPECT_TRUE(ed->GetComposition().empty());
+    EXPECT_EQ(ed->GetText(), L"a中b");
+}
+
+}  // namespace
