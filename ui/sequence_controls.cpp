@@ -104,12 +104,13 @@ std::optional<std::wstring> FrameSequence::FrameName(uint32_t index) const {
     }
     // Format the conversion alone, then splice it between the literal parts (with "%%"
     // turned into "%"), so nothing of the pattern but one integer conversion reaches printf.
-    const std::wstring spec =
+    const std::wstring conversionText =
         pattern_.substr(conversion->begin, conversion->end - conversion->begin);
     wchar_t number[64];
-    const bool isSigned = spec.back() == L'd' || spec.back() == L'i';
-    const int n = isSigned ? std::swprintf(number, 64, spec.c_str(), static_cast<int>(index))
-                           : std::swprintf(number, 64, spec.c_str(), static_cast<unsigned>(index));
+    const bool isSigned = conversionText.back() == L'd' || conversionText.back() == L'i';
+    const int n =
+        isSigned ? std::swprintf(number, 64, conversionText.c_str(), static_cast<int>(index))
+                 : std::swprintf(number, 64, conversionText.c_str(), static_cast<unsigned>(index));
     if (n < 0) {
         return std::nullopt;
     }
