@@ -39,10 +39,11 @@ class Backend {
 public:
     virtual ~Backend() = default;
     virtual bool IsHeadless() const = 0;
-    /// A hidden window of `size` for the framework window `handle`. `isCaption` answers
+    /// A hidden window of `size` for the framework window `handle`, shaped to a rounded
+    /// rectangle when `roundCorner` is not zero (where the platform can). `isCaption` answers
     /// whether a press at a client point drags the window (called on the UI thread).
     virtual std::unique_ptr<NativeWindow> CreateNativeWindow(
-        WindowHandle handle, Size size, const std::wstring& title,
+        WindowHandle handle, Size size, Size roundCorner, const std::wstring& title,
         std::function<bool(Point)> isCaption) = 0;
     virtual Size ScreenSize() const = 0;
     /// Any thread: makes a Wait in progress (or the next one) return.

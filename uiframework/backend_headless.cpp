@@ -31,7 +31,7 @@ private:
 class HeadlessBackend final : public Backend {
 public:
     bool IsHeadless() const override { return true; }
-    std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle, Size, const std::wstring&,
+    std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle, Size, Size, const std::wstring&,
                                                      std::function<bool(Point)>) override {
         return std::make_unique<HeadlessWindow>();
     }

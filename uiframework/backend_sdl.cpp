@@ -1,6 +1,7 @@
 // The SDL2 back end: one borderless native window per frame, the frame copied into the
 // window's surface for the parts that changed, native input translated into messages.
 #include <SDL.h>
+#include <SDL_shape.h>
 
 #include <atomic>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <unordered_map>
 
 #include "uiframework/backend.h"
+#include "uiframework/painter.h"
 #include "utils/text.h"
 #include "utils/trace_log.h"
 
@@ -201,12 +203,16 @@ public:
     bool IsHeadless() const override { return false; }
 
     std::unique_ptr<NativeWindow> CreateNativeWindow(
-        WindowHandle handle, Size size, const std::wstring& title,
+        WindowHandle handle, Size size, Size roundCorner, const std::wstring& title,
         std::function<bool(Point)> isCaption) override {
         std::string t = Utils::ToNarrow(title, Utils::kCodePageUtf8);
-        SDL_Window* w =
-            SDL_CreateWindow(t.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, size.cx,
-                             size.cy, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        SDL_Window* w = nullptr;
+        if (roundCorner.cx > 0 && roundCorner.cy > 0)
+            w = CreateRoundedWindow(t, size, roundCorner);
+        if (!w) {
+            w = SDL_CreateWindow(t.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                 size.cx, size.cy, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        }
         if (!w) {
             TRACE(L"SDL_CreateWindow failed: %s", SDL_GetError());
             return nullptr;
@@ -268,6 +274,41 @@ private:
         auto it = windows_.find(id);
         return it == windows_.end() ? 0 : it->second;
     }
+    // A window cut to the rounded rectangle of "roundcorner" (the X shape extension on
+    // X11), so the corners show what is behind the window. Null when the driver has no
+    // shaped windows; the caller then makes a plain one.
+    static SDL_Window* CreateRoundedWindow(const std::string& title, Size size, Size round) {
+        SDL_Window* w =
+            SDL_CreateShapedWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                   size.cx, size.cy, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        if (!w)
+            return nullptr;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy);
+        cairo_t* cr = cairo_create(mask);
+        cairo_set_source_rgba(cr, 1, 1, 1, 1);
+        RoundedRectPath(cr, {0, 0, size.cx, size.cy}, round);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(mask);
+        SDL_Surface* shape = SDL_CreateRGBSurfaceWithFormatFrom(
+            cairo_image_surface_get_data(mask), size.cx, size.cy, 32,
+            cairo_image_surface_get_stride(mask), SDL_PIXELFORMAT_ARGB8888);
+        SDL_WindowShapeMode mode;
+        mode.mode = ShapeModeBinarizeAlpha;
+        mode.parameters.binarizationCutoff = 128;  // the same edge the frame's clip draws
+        int rc = shape ? SDL_SetWindowShape(w, shape, &mode) : -1;
+        if (shape)
+            SDL_FreeSurface(shape);
+        cairo_surface_destroy(mask);
+        if (rc != 0) {
+            TRACE(L"window shape refused (%s); square corners", SDL_GetError());
+            SDL_DestroyWindow(w);
+            return nullptr;
+        }
+        SDL_HideWindow(w);  // setting the shape may show it; the framework shows it later
+        return w;
+    }
+
     // Appends a message for the framework window behind SDL window `id`; input for a
     // window that is already gone is dropped.
     void Emit(std::vector<Message>& out, Uint32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam,

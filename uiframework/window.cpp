@@ -256,7 +256,7 @@ bool SkinWindow::Create(SkinWindow* owner, std::wstring_view title) {
         cairo_surface_destroy(frame_);
     frame_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, clientSize_.cx, clientSize_.cy);
     handle_ = rt->GetDispatcher().Register(this);
-    native_ = rt->GetBackend().CreateNativeWindow(handle_, clientSize_, title_,
+    native_ = rt->GetBackend().CreateNativeWindow(handle_, clientSize_, roundCorner_, title_,
                                                   [this](Point p) { return IsCaptionPoint(p); });
     if (!native_) {
         TRACE(L"the back end could not create a window for %ls", file.c_str());

@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     Ui::RuntimeOptions o;
     o.resources = src;
     Ui::Runtime rt(o);
-    std::printf("back end: %s\n", rt.IsHeadless() ? "headless" : "SDL2 (X11)");
+    std::printf("back end: %s\n", rt.IsHeadless() ? "headless" : "SDL2");
 
     // 1. First frame.
     {
