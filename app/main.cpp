@@ -9,6 +9,7 @@
 #include "app/launch_options.h"
 #include "app/startup.h"
 #include "install/silent_install.h"
+#include "ui/skin_package.h"
 #include "utils/instance_mutex.h"
 #include "utils/trace_log.h"
 
@@ -40,8 +41,13 @@ int main(int argc, char** argv) {
         CleanupCurl(options);
         return code;
     }
-    // UI framework set-up, main window creation and its modal loop: attach here, in place
-    // of the stand-in below.
+    // UI framework set-up: the skin package embedded as ("ZIPRES", 147) is decoded once
+    // for every window of the run. Main window creation and its modal loop attach after it,
+    // in place of the stand-in below.
+    if (auto skin = Ui::ProcessSkinPackage(); skin != nullptr) {
+        TRACE(L"skin package: %zu entries, %llu bytes\r\n", skin->Entries().size(),
+              static_cast<unsigned long long>(skin->TotalBytes()));
+    }
     HoldWhileTesting();
 
     // Teardown, in this order: analytics shutdown (attaches here), libcurl, the window
