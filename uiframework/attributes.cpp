@@ -101,7 +101,7 @@ bool ParseBool(std::wstring_view text) {
 }
 
 ImageSpec ParseImageSpec(std::wstring_view text) {
-    ImageSpec spec;
+    ImageSpec imageAttr;
     std::wstring_view rest = Trim(text);
     // A bare name has no key='value' pair at its start.
     size_t eq = rest.find(L'=');
@@ -109,8 +109,8 @@ ImageSpec ParseImageSpec(std::wstring_view text) {
                  (rest[eq + 1] == L'\'' || rest[eq + 1] == L'"') &&
                  rest.substr(0, eq).find_first_of(L" \t/\\") == std::wstring_view::npos;
     if (!keyed) {
-        spec.file = std::wstring(rest);
-        return spec;
+        imageAttr.file = std::wstring(rest);
+        return imageAttr;
     }
     while (!rest.empty()) {
         rest = Trim(rest);
@@ -127,28 +127,28 @@ ImageSpec ParseImageSpec(std::wstring_view text) {
         std::wstring_view value = rest.substr(e + 2, close - e - 2);
         rest.remove_prefix(close + 1);
         if (key == L"file" || key == L"res") {
-            spec.file = std::wstring(value);
+            imageAttr.file = std::wstring(value);
         } else if (key == L"dest") {
-            spec.dest = ParseRect(value);
+            imageAttr.dest = ParseRect(value);
         } else if (key == L"source") {
-            spec.source = ParseRect(value);
+            imageAttr.source = ParseRect(value);
         } else if (key == L"corner") {
-            spec.corner = ParseRect(value);
+            imageAttr.corner = ParseRect(value);
         } else if (key == L"mask") {
-            spec.mask = ParseColor(value) & 0x00FFFFFFu;
-            spec.hasMask = true;
+            imageAttr.mask = ParseColor(value) & 0x00FFFFFFu;
+            imageAttr.hasMask = true;
         } else if (key == L"fade") {
             int f = ParseInt(value);
-            spec.fade = f < 0 ? 0 : (f > 255 ? 255 : f);
+            imageAttr.fade = f < 0 ? 0 : (f > 255 ? 255 : f);
         } else if (key == L"hole") {
-            spec.hole = ParseBool(value);
+            imageAttr.hole = ParseBool(value);
         } else if (key == L"xtiled") {
-            spec.xTiled = ParseBool(value);
+            imageAttr.xTiled = ParseBool(value);
         } else if (key == L"ytiled") {
-            spec.yTiled = ParseBool(value);
+            imageAttr.yTiled = ParseBool(value);
         }
     }
-    return spec;
+    return imageAttr;
 }
 
 }  // namespace Ui

@@ -109,31 +109,31 @@ bool Painter::DrawImage(const Rect& controlRect, std::wstring_view imageString) 
     return DrawImageSpec(controlRect, ParseImageSpec(imageString));
 }
 
-bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& spec) {
-    if (spec.file.empty())
+bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& imageAttr) {
+    if (imageAttr.file.empty())
         return false;
     Runtime* rt = Runtime::Current();
     if (!rt)
         return false;
     std::shared_ptr<Image> image =
-        rt->Images().Get(rt->Resources(), spec.file, spec.hasMask, spec.mask);
+        rt->Images().Get(rt->Resources(), imageAttr.file, imageAttr.hasMask, imageAttr.mask);
     if (!image)
         return false;
     Rect dst = controlRect;
-    if (!spec.dest.IsEmpty()) {
-        dst = spec.dest.Offset(controlRect.left, controlRect.top).Intersect(controlRect);
+    if (!imageAttr.dest.IsEmpty()) {
+        dst = imageAttr.dest.Offset(controlRect.left, controlRect.top).Intersect(controlRect);
     }
     Rect src{0, 0, image->Width(), image->Height()};
-    if (!spec.source.IsEmpty())
-        src = spec.source.Intersect(src);
+    if (!imageAttr.source.IsEmpty())
+        src = imageAttr.source.Intersect(src);
     if (dst.IsEmpty() || src.IsEmpty())
         return true;
-    double alpha = spec.fade / 255.0;
-    const Rect& c = spec.corner;
+    double alpha = imageAttr.fade / 255.0;
+    const Rect& c = imageAttr.corner;
     cairo_surface_t* s = image->Surface();
     if (c.left <= 0 && c.top <= 0 && c.right <= 0 && c.bottom <= 0) {
-        if (!spec.hole)
-            DrawCell(cr_, s, src, dst, alpha, spec.xTiled, spec.yTiled);
+        if (!imageAttr.hole)
+            DrawCell(cr_, s, src, dst, alpha, imageAttr.xTiled, imageAttr.yTiled);
         return true;
     }
     // Nine cells: the corners keep their size, the edges stretch along one axis, the
@@ -149,11 +149,11 @@ bool Painter::DrawImageSpec(const Rect& controlRect, const ImageSpec& spec) {
     for (int j = 0; j < 3; ++j) {
         for (int i = 0; i < 3; ++i) {
             bool centre = i == 1 && j == 1;
-            if (centre && spec.hole)
+            if (centre && imageAttr.hole)
                 continue;
             Rect sc{sx[i], sy[j], sx[i + 1], sy[j + 1]};
             Rect dc{dx[i], dy[j], dx[i + 1], dy[j + 1]};
-            DrawCell(cr_, s, sc, dc, alpha, centre && spec.xTiled, centre && spec.yTiled);
+            DrawCell(cr_, s, sc, dc, alpha, centre && imageAttr.xTiled, centre && imageAttr.yTiled);
         }
     }
     return true;

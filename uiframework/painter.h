@@ -46,7 +46,7 @@ public:
     /// Draws an image string (attributes.h) into `controlRect`. False when the image
     /// can not be found or decoded: then nothing is drawn.
     bool DrawImage(const Rect& controlRect, std::wstring_view imageString);
-    bool DrawImageSpec(const Rect& controlRect, const ImageSpec& spec);
+    bool DrawImageSpec(const Rect& controlRect, const ImageSpec& imageAttr);
     /// Draws text in font `fontIndex` (-1 = default) inside `rect`, clipped to it.
     void DrawText(const Rect& rect, std::wstring_view text, int fontIndex, Color color,
                   const TextStyle& style);

@@ -54,10 +54,10 @@ cairo_surface_t* WindowShadow::Compose() const {
     Rect win{m.left, m.top, m.left + s.cx, m.top + s.cy};
     if (!image_.empty()) {
         Painter p(*window_, cr, {0, 0, w, h});
-        ImageSpec spec;
-        spec.file = image_;
-        spec.corner = corner_;
-        p.DrawImageSpec({0, 0, w, h}, spec);
+        ImageSpec imageAttr;
+        imageAttr.file = image_;
+        imageAttr.corner = corner_;
+        p.DrawImageSpec({0, 0, w, h}, imageAttr);
     } else {
         // The window's shape grown by `size` and moved by `position` at full darkness,
         // then `sharpness` one-pixel rings around it whose opacity falls off linearly.

@@ -359,11 +359,11 @@ private:
         if (header.rfind("bytes=", 0) != 0 || header.find(',') != std::string::npos) {
             return RangeKind::kIgnore;
         }
-        const std::string spec = header.substr(6);
-        const size_t dash = spec.find('-');
+        const std::string rangeText = header.substr(6);
+        const size_t dash = rangeText.find('-');
         if (dash == std::string::npos)
             return RangeKind::kIgnore;
-        const std::string a = spec.substr(0, dash), b = spec.substr(dash + 1);
+        const std::string a = rangeText.substr(0, dash), b = rangeText.substr(dash + 1);
         auto number = [](const std::string& text, uint64_t& out) {
             if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
                 text.size() > 18) {
