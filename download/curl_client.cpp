@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "download/task_report.h"
+#include "utils/md5.h"
 #include "utils/text.h"
 #include "utils/trace_log.h"
 
@@ -16,6 +17,7 @@ constexpr long kKeepAliveSeconds = 10;
 // A transfer that moves less than 1 byte per second for this long is cut (result 28) and
 // retried by the owner's budget, instead of hanging on a server that stopped sending.
 constexpr long kStallSeconds = 60;
+constexpr size_t kDigestLength = 32;
 
 struct FileCloser {
     void operator()(FILE* file) const {
@@ -25,8 +27,24 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
-    return std::fwrite(data, size, count, static_cast<FILE*>(file)) * size;
+// Where the body goes: the partial file, and the digest stream when one is kept.
+struct PartSink {
+    FILE* file;
+    Download::StreamDigest* digest;
+};
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+    auto* sink = static_cast<PartSink*>(user);
+    const size_t written = std::fwrite(data, size, count, sink->file) * size;
+    if (sink->digest) {
+        // A short write leaves the file's contents unknown: the digest must not vouch for it.
+        if (written == size * count) {
+            sink->digest->Feed(data, written);
+        } else {
+            sink->digest->Invalidate();
+        }
+    }
+    return written;
 }
 
 // The abort check of the header-only probes: they have no progress to report, but a client
@@ -80,6 +98,7 @@ CURLcode CurlClient::ApplyCommonOptions(CURL* handle) {
 
 int CurlClient::Start() {
     TRACE(L"start download");
+    fileDigest_.clear();
     const std::string partPath = Utils::ToNarrow(GetFilePath(true), Utils::kCodePageSystem);
     const std::string targetPath = Utils::ToNarrow(filePath_, Utils::kCodePageSystem);
     const std::string url = UrlForLibcurl(url_);
@@ -108,6 +127,8 @@ int CurlClient::Start() {
         if (std::rename(partPath.c_str(), targetPath.c_str()) != 0) {
             TRACE(L"cannot move %ls onto the target", GetFilePath(true).c_str());
             result = kRenameFailed;
+        } else {
+            fileDigest_ = digest_.Finish();
         }
     }
     TRACE(L"end download");
@@ -138,8 +159,9 @@ int CurlClient::Transfer(const std::string& partPath) {
     rc |= curl_easy_setopt(h, CURLOPT_TIMEOUT, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_URL, realUrl_.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    PartSink sink{part.get(), nullptr};
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
-    rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, part.get());
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CurlClient::ProgressCallback);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
@@ -156,6 +178,10 @@ int CurlClient::Transfer(const std::string& partPath) {
         rc |=
             curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeOffset_));
     }
+    if (Utils::GetUrlMd5(realUrl_).size() == kDigestLength) {
+        PrepareDigest(partPath);
+        sink.digest = &digest_;
+    }
     int result = rc;
     if (rc == CURLE_OK) {
         transfer_ = h;
@@ -164,12 +190,30 @@ int CurlClient::Transfer(const std::string& partPath) {
     }
     TRACE(L"error:%d:%ls", result, Download::CurlErrorText(result).c_str());
     handle.reset();
-    if (std::fclose(part.release()) != 0 && result == 0) {
-        // The last buffered bytes never reached the disk: the partial file is short.
-        TRACE(L"partial file could not be flushed");
-        result = CURLE_WRITE_ERROR;
+    if (std::fclose(part.release()) != 0) {
+        // Buffered bytes may not have reached the disk: the partial file is short of what
+        // the digest took in.
+        digest_.Invalidate();
+        if (result == 0) {
+            TRACE(L"partial file could not be flushed");
+            result = CURLE_WRITE_ERROR;
+        }
     }
     return result;
+}
+
+void CurlClient::PrepareDigest(const std::string& partPath) {
+    if (resumeOffset_ < 0) {
+        // The partial file's size is unknown, so is what the digest would have to start with.
+        digest_.Restart();
+        digest_.Invalidate();
+        return;
+    }
+    // The partial file is this client's alone: when the stream of the earlier attempts
+    // covers as many bytes as the file holds, those are the same bytes.
+    if (digest_.IsOpen() && digest_.Length() == resumeOffset_)
+        return;
+    digest_.Restart(partPath, resumeOffset_);
 }
 
 int CurlClient::ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,

@@ -14,6 +14,7 @@
 
 #include "download/curl_support.h"
 #include "download/pacing.h"
+#include "download/stream_digest.h"
 
 class CurlClient {
 public:
@@ -45,7 +46,10 @@ public:
 
     /// Stops the running transfer at its next progress call (result 42) and every later
     /// request of this client. Thread-safe.
-    void Abort() { abort_.store(true); }
+    void Abort() {
+        abort_.store(true);
+        digest_.Cancel();  // a write waiting for the hasher returns at once
+    }
 
     /// libcurl's transfer-info callback; `client` is the CurlClient. Non-zero aborts.
     static int ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dlnow,
@@ -70,12 +74,25 @@ public:
     double TotalLength() const { return totalLength_; }
     int64_t ResumeOffset() const { return resumeOffset_; }
 
+    /// The MD5 (32 lower-case hex characters) of the file that the last successful Start
+    /// moved onto the target, computed while the file was written: the bytes a resumed
+    /// attempt found in the partial file are read back once, everything received is hashed
+    /// on its way to the disk. Computed only when the real URL carries a digest to compare
+    /// with (Utils::GetUrlMd5 gives 32 characters). Empty when it was not computed or when
+    /// anything left it in doubt (a failed write, a partial file that could not be read
+    /// back): the caller then reads the file itself.
+    const std::string& FileDigest() const { return fileDigest_; }
+
 private:
     /// Applies the options every request of this client shares (TLS trust, abort check).
     CURLcode ApplyCommonOptions(CURL* handle);
     /// Opens the partial file, sets the transfer options and performs the transfer; the
     /// partial file is closed (and its buffered bytes flushed) before returning.
     int Transfer(const std::string& partPath);
+    /// Opens the digest stream of an attempt that appends to a partial file of
+    /// resumeOffset_ bytes: the previous attempt's stream when it covers exactly those bytes,
+    /// else a new stream that reads them back first.
+    void PrepareDigest(const std::string& partPath);
 
     std::wstring url_;
     std::wstring filePath_;
@@ -88,4 +105,6 @@ private:
     std::atomic<bool> abort_{false};
     std::string realUrl_;
     Download::Pacing pacing_;
+    Download::StreamDigest digest_;  // the partial file's bytes, hashed as they are written
+    std::string fileDigest_;         // digest of the last file moved onto the target
 };

@@ -76,8 +76,12 @@ uint32_t CCurlDownloader::DlThreadFun() {
     if (expected.size() != kDigestLength) {
         Send(DL_CODE_FAIL_REASON, 0, L"curl获取url-md5失败");
     } else {
-        const std::string actual =
-            Utils::GetFileMd5(Utils::ToNarrow(filePath_, Utils::kCodePageSystem));
+        // Normally computed while the file was written; read back only when that is missing.
+        std::string actual = client_.FileDigest();
+        if (actual.empty()) {
+            TRACE(L"md5 read back from the file");
+            actual = Utils::GetFileMd5(Utils::ToNarrow(filePath_, Utils::kCodePageSystem));
+        }
         if (actual.size() == kDigestLength && actual != expected) {
             Send(DL_CODE_FAIL_REASON, 0, L"curl文件md5校验失败");
             if (!digestRetried_) {

@@ -25,13 +25,16 @@ int AbortCheck(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<const Download::StopSignal*>(stop)->Raised() ? 1 : 0;
 }
 
-// Appends the rest of `source` to `sink` in fixed blocks; false on any read or write error.
-bool CopyFile(FILE* source, FILE* sink) {
+// Appends the rest of `source` to `sink` in fixed blocks, feeding each block written to
+// `digest` when there is one; false on any read or write error.
+bool CopyFile(FILE* source, FILE* sink, Download::StreamDigest* digest) {
     char block[kMergeBlock];
     for (;;) {
         const size_t got = std::fread(block, 1, sizeof block, source);
         if (got > 0 && std::fwrite(block, 1, got, sink) != got)
             return false;
+        if (digest)
+            digest->Feed(block, got);
         if (got < sizeof block)
             return !std::ferror(source);
     }
@@ -54,6 +57,7 @@ CMTCurlDownloader::CMTCurlDownloader(InstallCallback callback, std::wstring url,
 
 CMTCurlDownloader::~CMTCurlDownloader() {
     stop_.Raise();
+    digest_.Cancel();  // a part write waiting for the hasher returns at once
     worker_.JoinAll();
     helpers_.JoinAll();
     clearParts();
@@ -132,6 +136,7 @@ void CMTCurlDownloader::Start_Down() {
     }
 
     clearParts();
+    const bool verify = urlDigest_.size() == kDigestLength;
     std::vector<std::unique_ptr<DownloadPartNode>> parts;
     const std::vector<PartPlan> plan = PlanParts(length_);
     for (size_t i = 0; i < plan.size(); ++i) {
@@ -159,6 +164,13 @@ void CMTCurlDownloader::Start_Down() {
         } else {
             part->file.reset(std::fopen(part->partPath.c_str(), "ab+"));
             part->status = part->file ? -1 : -2;
+            if (verify && i == 0 && part->file) {
+                // The package's digest starts with the bytes part 0 already holds (kept from
+                // the failed attempt before a restart), read back once, then continues with
+                // every byte written to it.
+                digest_.Restart(part->partPath, existing);
+                part->digest = &digest_;
+            }
         }
         parts.push_back(std::move(part));
     }
@@ -258,6 +270,14 @@ size_t CMTCurlDownloader::writePartData(char* data, size_t size, size_t count, v
     if (part->nextByte + offered - 1 > part->lastByte)
         keep = part->lastByte - part->nextByte + 1;
     const size_t written = std::fwrite(data, 1, static_cast<size_t>(keep), part->file.get());
+    if (part->digest) {
+        // A short write leaves the file's contents unknown: the digest must not vouch for it.
+        if (written == static_cast<size_t>(keep)) {
+            part->digest->Feed(data, written);
+        } else {
+            part->digest->Invalidate();
+        }
+    }
     part->nextByte += static_cast<int64_t>(written);
     part->downloaded += static_cast<int64_t>(written);
     return written;
@@ -336,6 +356,8 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode& part) {
         if (std::fclose(part.file.release()) != 0) {
             TRACE(L"part file %hs could not be flushed", part.partPath.c_str());
             result = CURLE_WRITE_ERROR;
+            if (part.digest)
+                part.digest->Invalidate();
         }
     }
     part.status = result;
@@ -352,7 +374,8 @@ void CMTCurlDownloader::downloadThreadFun(DownloadPartNode& part) {
             break;
         result = downloadExe(part);
     }
-    part.file.reset();
+    if (part.file && std::fclose(part.file.release()) != 0 && part.digest)
+        part.digest->Invalidate();  // buffered bytes may be missing from the part file
     --activeParts_;
 }
 
@@ -369,14 +392,34 @@ void CMTCurlDownloader::FailAttempt(int32_t value) {
     }
 }
 
-int32_t CMTCurlDownloader::MergeParts(const std::string& target) {
+int32_t CMTCurlDownloader::MergeParts(const std::string& target, bool verify,
+                                      std::string& digest) {
     using File = std::unique_ptr<FILE, DownloadPartNode::FileCloser>;
+    digest.clear();
     File first(std::fopen(PartPath(target, 0).c_str(), "ab+"));
     if (!first) {
         TRACE(L"cannot reopen %hs", PartPath(target, 0).c_str());
+        digest_.Invalidate();
         return kMergeFailed;
     }
     std::setvbuf(first.get(), nullptr, _IOFBF, kMergeStreamBuffer);
+    // The merged file's digest begins with part 0: the stream fed while it was written when
+    // that covers the whole file (it also does for a part completed by an earlier attempt
+    // of this downloader), else its bytes read back.
+    Download::StreamDigest* stream = nullptr;
+    if (verify) {
+        struct stat info;
+        if (::fstat(fileno(first.get()), &info) == 0) {
+            const int64_t held = info.st_size;
+            if (!digest_.IsOpen() || digest_.Length() != held) {
+                TRACE(L"md5 of %hs read back from the file", PartPath(target, 0).c_str());
+                digest_.Restart(PartPath(target, 0), held);
+            }
+            stream = &digest_;
+        } else {
+            digest_.Invalidate();
+        }
+    }
     for (size_t i = 1; i < parts_.size(); ++i) {
         const std::string path = PartPath(target, i);
         File part(std::fopen(path.c_str(), "rb"));
@@ -385,16 +428,20 @@ int32_t CMTCurlDownloader::MergeParts(const std::string& target) {
             return kMergeFailed;
         }
         std::setvbuf(part.get(), nullptr, _IOFBF, kMergeStreamBuffer);
-        if (!CopyFile(part.get(), first.get())) {
+        if (!CopyFile(part.get(), first.get(), stream)) {
             TRACE(L"cannot copy %hs", path.c_str());
+            digest_.Invalidate();
             return kMergeFailed;
         }
         TRACE(L"partPath::%hs", path.c_str());
     }
     if (std::fclose(first.release()) != 0) {
         TRACE(L"cannot flush %hs", PartPath(target, 0).c_str());
+        digest_.Invalidate();
         return kMergeFailed;
     }
+    if (stream)
+        digest = stream->Finish();
     std::remove(target.c_str());
     if (std::rename(PartPath(target, 0).c_str(), target.c_str()) != 0) {
         TRACE(L"cannot move the merged file onto %hs", target.c_str());
@@ -436,7 +483,9 @@ void CMTCurlDownloader::waitForFinishThreadFun() {
         std::lock_guard<std::mutex> lock(progressLock_);
         lastPercent_ = 0;
     }
-    const int32_t merged = MergeParts(target);
+    const bool verify = urlDigest_.size() == kDigestLength;
+    std::string streamed;
+    const int32_t merged = MergeParts(target, verify, streamed);
     if (merged != 0) {
         clearParts();
         deletePartFiles(target);
@@ -444,8 +493,13 @@ void CMTCurlDownloader::waitForFinishThreadFun() {
         return;
     }
 
-    if (urlDigest_.size() == kDigestLength) {
-        const std::string actual = Utils::GetFileMd5(target);
+    if (verify) {
+        // Normally computed from the written bytes; read back only when that is missing.
+        std::string actual = streamed;
+        if (actual.empty()) {
+            TRACE(L"md5 read back from the file");
+            actual = Utils::GetFileMd5(target);
+        }
         if (actual.size() == kDigestLength && actual != urlDigest_) {
             Send(DL_CODE_FAIL_REASON, 0, L"mtcurl文件md5校验失败");
             std::remove(target.c_str());

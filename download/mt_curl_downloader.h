@@ -22,6 +22,7 @@
 
 #include "download/curl_support.h"
 #include "download/downloader.h"
+#include "download/stream_digest.h"
 #include "download/worker_slot.h"
 
 /// One byte range of the package and its part file.
@@ -41,6 +42,9 @@ struct DownloadPartNode {
     std::string partPath;  ///< system code page: target + "_" + index
     int32_t status = -1;   ///< 0 complete, -1 pending, -2 file not opened, else libcurl result
     std::atomic<int64_t> downloaded{0};  ///< bytes of this range in the part file
+    /// Part 0 of a download whose real URL carries a digest: the stream that every byte
+    /// written to the part file is fed to (the package's digest starts with these bytes).
+    Download::StreamDigest* digest = nullptr;
 
     // State of the running range request, touched only by the part's thread.
     int64_t requestStart = 0;   ///< next byte when the request was sent
@@ -95,8 +99,10 @@ private:
     int downloadExe(DownloadPartNode& part);
     void downloadThreadFun(DownloadPartNode& part);
     void waitForFinishThreadFun();
-    /// Concatenates the parts onto the target; 0 or kMergeFailed / kRenameFailed.
-    int32_t MergeParts(const std::string& target);
+    /// Concatenates the parts onto the target; 0 or kMergeFailed / kRenameFailed. With
+    /// `verify`, `digest` receives the MD5 of the merged file, computed from part 0's stream
+    /// and the blocks copied after it (empty when that was not possible).
+    int32_t MergeParts(const std::string& target, bool verify, std::string& digest);
     /// Reports a failed attempt: the first asks for a restart, the next one is final.
     void FailAttempt(int32_t value);
     void Send(int32_t code, double value, const wchar_t* text);
@@ -120,6 +126,7 @@ private:
 
     Download::Pacing pacing_;
     Download::StopSignal stop_;
+    Download::StreamDigest digest_;  // part 0's bytes, then the merge's; outlives the threads
     Download::WorkerSlot worker_;    // runs Start_Down
     Download::ThreadGroup helpers_;  // part threads and waiters
 };

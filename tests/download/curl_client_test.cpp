@@ -76,6 +76,7 @@ TEST(CurlClient, LengthBoundaryAtOneMebibyte) {
         EXPECT_EQ(client.Start(), c.expected);
         if (c.expected == 0) {
             EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
+            EXPECT_EQ(client.FileDigest(), server.Md5()) << "hashed while written";
             EXPECT_FALSE(Exists(dir.File("pkg.bin.part")));
             EXPECT_EQ(client.TotalLength(), double(c.size));
             // The real URL is the final address with the digest segment.
@@ -121,6 +122,7 @@ TEST(CurlClient, ResumesFromPartialFileAndCountsItsBytes) {
     ASSERT_EQ(client.Start(), 0);
     EXPECT_EQ(client.ResumeOffset(), 3000000);
     EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
+    EXPECT_EQ(client.FileDigest(), server.Md5()) << "the digest covers the resumed bytes";
 
     bool resumed = false;
     for (const auto& line : server.Log()) {
@@ -136,6 +138,63 @@ TEST(CurlClient, ResumesFromPartialFileAndCountsItsBytes) {
         << "the first report already includes the resumed bytes";
     for (double p : progress.percents)
         EXPECT_LE(p, 100.0);
+}
+
+// The digest computed while the file is written must describe the file on disk, whatever
+// the partial file held and however many attempts it took, and is only kept when the real
+// URL carries a digest to compare it with.
+TEST(CurlClient, StreamedDigestDescribesTheFileOnDisk) {
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string prefill;        // partial file before the first attempt
+        int64_t truncateTo;         // partial file cut to this size after the first attempt
+        int attempts;               // Start calls until the result is 0
+        bool matchesServer;         // the finished file is the server's package
+        bool computed;              // a digest is offered at all
+    } cases[] = {
+        {"fresh", "/software/259", "", -1, 1, true, true},
+        {"resumed after correct bytes", "/software/259", PatternBytes(0, 700001), -1, 1, true,
+         true},
+        // Different bytes that the client resumes after: the digest must be that of the
+        // file written, which then fails the owner's comparison, not the server's.
+        {"resumed after wrong bytes", "/software/259", std::string(700001, 'x'), -1, 1, false,
+         true},
+        {"connection cut: four attempts continue one stream", "/fault/cut=500000/software/259",
+         "", -1, 4, true, true},
+        {"partial file shortened between attempts: its bytes are read back",
+         "/fault/cut=500000/software/259", "", 123457, 5, true, true},
+        {"wrong digest in the URL: still the file's own", "/fault/digest=wrong/software/259",
+         "", -1, 1, true, true},
+        {"no digest in the URL: not computed", "/fault/digest=none/software/259", "", -1, 1,
+         true, false},
+    };
+    DistServer server({"--size", "2000000"});
+    ASSERT_TRUE(server.Ok());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (!c.prefill.empty()) {
+            ASSERT_TRUE(WriteFile(dir.File("pkg.bin.part"), c.prefill));
+        }
+        CurlClient client(Wide(server.Url(c.path)), dir.WFile("pkg.bin"), nullptr, nullptr);
+        int attempts = 1;
+        int result = client.Start();
+        if (c.truncateTo >= 0) {
+            ASSERT_EQ(result, 18);
+            std::filesystem::resize_file(dir.File("pkg.bin.part"), uintmax_t(c.truncateTo));
+        }
+        while (result != 0 && attempts < 10) {
+            EXPECT_EQ(client.FileDigest(), "") << "nothing finished yet";
+            result = client.Start();
+            ++attempts;
+        }
+        ASSERT_EQ(result, 0);
+        EXPECT_EQ(attempts, c.attempts);
+        const std::string onDisk = Utils::GetFileMd5(dir.File("pkg.bin"));
+        EXPECT_EQ(onDisk == server.Md5(), c.matchesServer);
+        EXPECT_EQ(client.FileDigest(), c.computed ? onDisk : "");
+    }
 }
 
 TEST(CurlClient, TransferFailuresKeepThePartialFile) {

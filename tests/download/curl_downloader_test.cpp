@@ -118,14 +118,20 @@ TEST(CurlDownloader, EventSequences) {
         TempDir dir;
         FakePacing fake;
         Recorder recorder;
-        CCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
-                                   dir.WFile("pkg.bin"), fake.pacing);
-        recorder.restart = [&downloader] { downloader.Start(); };
-        downloader.Start();
-        ASSERT_TRUE(recorder.WaitFinal(60s)) << Describe(recorder.Events());
+        TraceCapture traces;
+        {
+            CCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
+                                       dir.WFile("pkg.bin"), fake.pacing);
+            recorder.restart = [&downloader] { downloader.Start(); };
+            downloader.Start();
+            ASSERT_TRUE(recorder.WaitFinal(60s)) << Describe(recorder.Events());
+        }
         ExpectSequence(recorder.Events(), c.events);
         EXPECT_EQ(fake.Pauses(), c.pauses);
         EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")) == server.Md5(), c.fileMatches);
+        // Every comparison above used the digest computed during the transfer (resumed
+        // attempts and restarts included), never a second read of the file.
+        EXPECT_EQ(traces.Count(L"read back from the file"), 0);
     }
 }
 

@@ -205,6 +205,18 @@ TEST(MtCurlDownloader, EventSequences) {
          "/fault/cut=3000000/software/259",
          {{1001, 1, L""}, {1003, 0, L"LibCurl"}},
          true},
+        // The digest of two merged parts: part 0 hashed as it arrived, part 1 as it is
+        // copied behind it; a wrong URL digest is still caught.
+        {"wrong digest, two parts: reason, retry; again: reason, fail",
+         "21000000",
+         "/fault/digest=wrong/software/259",
+         {{1001, 1, L""},
+          {1006, 0, kMismatch},
+          {1005, 0, L"LibCurl"},
+          {1001, 1, L""},
+          {1006, 0, kMismatch},
+          {1004, 0, L"LibCurl"}},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -213,16 +225,21 @@ TEST(MtCurlDownloader, EventSequences) {
         TempDir dir;
         FakePacing fake;
         Recorder recorder;
-        CMTCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
-                                     dir.WFile("pkg.bin"), fake.pacing);
-        recorder.restart = [&downloader] { downloader.Start(); };
-        downloader.Start();
-        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+        TraceCapture traces;
+        {
+            CMTCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
+                                         dir.WFile("pkg.bin"), fake.pacing);
+            recorder.restart = [&downloader] { downloader.Start(); };
+            downloader.Start();
+            ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+        }
         ExpectSequence(recorder.Events(), c.events);
         EXPECT_EQ(Exists(dir.File("pkg.bin")), c.fileMatches);
         if (c.fileMatches) {
             EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
         }
+        // The digest came from the transfer and the merge, never from reading the file.
+        EXPECT_EQ(traces.Count(L"read back from the file"), 0);
     }
 }
 
@@ -234,16 +251,21 @@ TEST(MtCurlDownloader, CompletePartIsKeptAcrossTheRestartAndNotFetchedAgain) {
     TempDir dir;
     FakePacing fake;
     Recorder recorder;
-    CMTCurlDownloader downloader(
-        recorder.Callback(),
-        Wide(server.Url("/fault/fail-from=10500000,fail-times=7/software/259")),
-        dir.WFile("pkg.bin"), fake.pacing);
-    recorder.restart = [&downloader] { downloader.Start(); };
-    downloader.Start();
-    ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+    TraceCapture traces;
+    {
+        CMTCurlDownloader downloader(
+            recorder.Callback(),
+            Wide(server.Url("/fault/fail-from=10500000,fail-times=7/software/259")),
+            dir.WFile("pkg.bin"), fake.pacing);
+        recorder.restart = [&downloader] { downloader.Start(); };
+        downloader.Start();
+        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+    }
     ExpectSequence(recorder.Events(),
                    {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}});
     EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
+    // Part 0 was hashed as it arrived in the first attempt; that stream is continued.
+    EXPECT_EQ(traces.Count(L"read back from the file"), 0);
     int firstPart = 0, secondPart = 0;
     for (const auto& range : Ranges(server)) {
         firstPart += range == "0-10499999";
@@ -251,6 +273,37 @@ TEST(MtCurlDownloader, CompletePartIsKeptAcrossTheRestartAndNotFetchedAgain) {
     }
     EXPECT_EQ(firstPart, 1) << "the complete part gets no new request";
     EXPECT_EQ(secondPart, 8) << "seven failed attempts, then one on the restart";
+}
+
+TEST(MtCurlDownloader, PartResumedOnTheRestartIsVerifiedWithItsEarlierBytes) {
+    // Part 0's first response is cut after 4000000 bytes and every request from there on
+    // (part 0's seven retries, part 1's seven attempts) is answered 500: the attempt fails
+    // after progress was reported, so the part files survive into the restart, which resumes
+    // part 0 after its 4000000 bytes. Those bytes are only on disk; the digest must include
+    // them.
+    DistServer server({"--size", "21000000"});
+    ASSERT_TRUE(server.Ok());
+    TempDir dir;
+    FakePacing fake;
+    Recorder recorder;
+    TraceCapture traces;
+    {
+        CMTCurlDownloader downloader(
+            recorder.Callback(),
+            Wide(server.Url("/fault/cut=4000000,fail-from=4000000,fail-times=14/software/259")),
+            dir.WFile("pkg.bin"), fake.pacing);
+        recorder.restart = [&downloader] { downloader.Start(); };
+        downloader.Start();
+        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
+    }
+    ExpectSequence(recorder.Events(),
+                   {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}});
+    EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
+    EXPECT_EQ(traces.Count(L"read back from the file"), 0);
+    int resumed = 0;
+    for (const auto& range : Ranges(server))
+        resumed += range == "4000000-10499999";
+    EXPECT_EQ(resumed, 8) << "seven refused retries, then the restart's request";
 }
 
 TEST(MtCurlDownloader, WriteCallbackNeverPassesTheRangesLastByte) {

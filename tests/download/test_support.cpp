@@ -18,6 +18,7 @@
 
 #include "tools/distserver/pattern.h"
 #include "utils/text.h"
+#include "utils/trace_log.h"
 
 extern char** environ;
 
@@ -230,6 +231,25 @@ FakePacing::FakePacing() : state_(std::make_shared<State>()) {
 std::vector<int64_t> FakePacing::Pauses() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->pauses;
+}
+
+TraceCapture::TraceCapture() : state_(std::make_shared<State>()) {
+    Utils::SetTraceSink([state = state_](const std::wstring& line) {
+        std::lock_guard<std::mutex> lock(state->mutex);  // lines come from several threads
+        state->lines.push_back(line);
+    });
+}
+
+TraceCapture::~TraceCapture() {
+    Utils::SetTraceSink(nullptr);
+}
+
+int TraceCapture::Count(const std::wstring& text) const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    int count = 0;
+    for (const auto& line : state_->lines)
+        count += line.find(text) != std::wstring::npos;
+    return count;
 }
 
 std::string PatternBytes(uint64_t offset, size_t length) {

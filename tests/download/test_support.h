@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -94,6 +95,25 @@ private:
         std::mutex mutex;
         std::vector<int64_t> pauses;
         int64_t now = 1000000;
+    };
+    std::shared_ptr<State> state_;
+};
+
+/// Collects this process's trace lines while it lives. Create it before the threads that
+/// trace start and destroy it after they have ended.
+class TraceCapture {
+public:
+    TraceCapture();
+    ~TraceCapture();
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+    /// How many lines contain `text`.
+    int Count(const std::wstring& text) const;
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::vector<std::wstring> lines;
     };
     std::shared_ptr<State> state_;
 };
