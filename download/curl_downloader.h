@@ -1,5 +1,7 @@
 // CCurlDownloader: single-stream download over one CurlClient, with a retry budget and a
-// digest check against the MD5 that the real URL carries.
+// digest check against the MD5 that the real URL carries. The file's digest is the one the
+// client computed while writing it (CurlClient::FileDigest); the file is read again only
+// when that is missing.
 #pragma once
 
 #include <chrono>

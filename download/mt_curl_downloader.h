@@ -7,6 +7,10 @@
 // or of the digest) asks the owner for one restart with DL_CODE_RETRY; the next one ends
 // with DL_CODE_FAIL.
 //
+// The digest is computed in one pass over the data: part 0's bytes on a hasher thread as
+// they are written (download/stream_digest.h), the later parts' bytes from the blocks the
+// merge copies. The merged file is read again only when that digest is in doubt.
+//
 // Sizes and offsets are 64-bit, so packages of 2 GiB and more download. TLS certificates are
 // verified (trust store as in download/curl_support.h).
 #pragma once
