@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/launch_options.h"
+#include "install/hidden_child.h"
 #include "install/output_protocol.h"
 #include "utils/command_line.h"
 #include "utils/trace_log.h"
@@ -85,15 +86,9 @@ void CPackageRunner::Run() {
     raise(IST_CODE_START, 0.0, L"");
     raise(IST_CODE_PROGRESS, 0.0, L"");
     child_.reset();
-    try {
-        child_ = std::make_unique<Utils::ChildProcess>();
-        child_->CreateErrorPipe();
-        child_->CreateOutputPipe();
-        child_->CreateInputPipe();
-        child_->Launch(arguments_, commandLine_);
-    } catch (const Utils::Exception&) {
+    child_ = LaunchHiddenChild(arguments_, commandLine_);
+    if (!child_) {
         TRACE(L"package could not be started: %ls\r\n", commandLine_.c_str());
-        child_.reset();
         raise(IST_CODE_FAIL, 2.0, L"");
         return;
     }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "install/account_state.h"
+#include "install/hidden_child.h"
 #include "install/output_protocol.h"
 #include "utils/text.h"
 #include "utils/trace_log.h"
@@ -76,15 +77,9 @@ void CUninstallRunner::Run() {
     }
     raise(UNIST_CODE_PROGRESS, 0.0, L"");
     child_.reset();
-    try {
-        child_ = std::make_unique<Utils::ChildProcess>();
-        child_->CreateErrorPipe();
-        child_->CreateOutputPipe();
-        child_->CreateInputPipe();
-        child_->Launch(arguments_, commandLine_);
-    } catch (const Utils::Exception&) {
+    child_ = LaunchHiddenChild(arguments_, commandLine_);
+    if (!child_) {
         TRACE(L"uninstaller could not be started: %ls\r\n", commandLine_.c_str());
-        child_.reset();
         raise(UNIST_CODE_FAIL, 2.0, L"");
         return;
     }
