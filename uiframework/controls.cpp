@@ -650,39 +650,74 @@ void Container::LayoutChildren(const Rect& area) {
         c->SetPos(Deflate(area, c->GetPadding()));
 }
 
+namespace {
+
+// Places the visible children of a stacking layout one after another along the main axis
+// (down the area when `vertical`, else across it from the left), with the rules of
+// VerticalLayout: the main-axis length left after fixed lengths and main-axis paddings is
+// shared equally by the children without a fixed length, the last of them taking the
+// rounding remainder; a child's cross-axis length is its fixed one, else the area's less
+// its cross-axis padding. HorizontalLayout is the same with width and height exchanged.
+void StackChildren(const std::vector<std::unique_ptr<Control>>& children, const Rect& area,
+                   bool vertical) {
+    auto fixedLength = [vertical](Control& c) {
+        return vertical ? c.GetFixedHeight() : c.GetFixedWidth();
+    };
+    auto fixedAcross = [vertical](Control& c) {
+        return vertical ? c.GetFixedWidth() : c.GetFixedHeight();
+    };
+    auto padBefore = [vertical](const Rect& p) { return vertical ? p.top : p.left; };
+    auto padAfter = [vertical](const Rect& p) { return vertical ? p.bottom : p.right; };
+    auto padAcrossBefore = [vertical](const Rect& p) { return vertical ? p.left : p.top; };
+    auto padAcrossAfter = [vertical](const Rect& p) { return vertical ? p.right : p.bottom; };
+    const int areaStart = vertical ? area.top : area.left;
+    const int areaLength = vertical ? area.Height() : area.Width();
+    const int areaAcrossStart = vertical ? area.left : area.top;
+    const int areaAcross = vertical ? area.Width() : area.Height();
+
+    long long fixed = 0;
+    int adjustable = 0;
+    for (auto& c : children) {
+        if (!c->IsVisible())
+            continue;
+        const Rect& p = c->GetPadding();
+        fixed += padBefore(p) + padAfter(p);
+        if (fixedLength(*c) > 0)
+            fixed += fixedLength(*c);
+        else
+            ++adjustable;
+    }
+    int free = static_cast<int>(std::max<long long>(0, areaLength - fixed));
+    int share = adjustable ? free / adjustable : 0;
+    int at = areaStart, seen = 0;
+    for (auto& c : children) {
+        if (!c->IsVisible())
+            continue;
+        const Rect& p = c->GetPadding();
+        int length = fixedLength(*c);
+        if (length <= 0)
+            length = ++seen == adjustable ? free - share * (adjustable - 1) : share;
+        const int room = areaAcross - padAcrossBefore(p) - padAcrossAfter(p);
+        int across = fixedAcross(*c) > 0 ? fixedAcross(*c) : room;
+        across = std::max(0, std::min(across, room));
+        at = ClampCoordinate(at + padBefore(p));
+        const int acrossStart = areaAcrossStart + padAcrossBefore(p);
+        if (vertical)
+            c->SetPos({acrossStart, at, acrossStart + across, ClampCoordinate(at + length)});
+        else
+            c->SetPos({at, acrossStart, ClampCoordinate(at + length), acrossStart + across});
+        at = ClampCoordinate(at + length + padAfter(p));
+    }
+}
+
+}  // namespace
+
 Control* VerticalLayout::GetInterface(std::wstring_view name) {
     return name == L"VerticalLayout" ? this : Container::GetInterface(name);
 }
 
 void VerticalLayout::LayoutChildren(const Rect& area) {
-    long long fixed = 0;
-    int adjustable = 0;
-    for (auto& c : children_) {
-        if (!c->IsVisible())
-            continue;
-        const Rect& p = c->GetPadding();
-        fixed += p.top + p.bottom;
-        if (c->GetFixedHeight() > 0)
-            fixed += c->GetFixedHeight();
-        else
-            ++adjustable;
-    }
-    int free = static_cast<int>(std::max<long long>(0, area.Height() - fixed));
-    int share = adjustable ? free / adjustable : 0;
-    int y = area.top, seen = 0;
-    for (auto& c : children_) {
-        if (!c->IsVisible())
-            continue;
-        const Rect& p = c->GetPadding();
-        int cy = c->GetFixedHeight();
-        if (cy <= 0)
-            cy = ++seen == adjustable ? free - share * (adjustable - 1) : share;
-        int cx = c->GetFixedWidth() > 0 ? c->GetFixedWidth() : area.Width() - p.left - p.right;
-        cx = std::max(0, std::min(cx, area.Width() - p.left - p.right));
-        y = ClampCoordinate(y + p.top);
-        c->SetPos({area.left + p.left, y, area.left + p.left + cx, ClampCoordinate(y + cy)});
-        y = ClampCoordinate(y + cy + p.bottom);
-    }
+    StackChildren(children_, area, /*vertical=*/true);
 }
 
 Control* HorizontalLayout::GetInterface(std::wstring_view name) {
@@ -690,34 +725,7 @@ Control* HorizontalLayout::GetInterface(std::wstring_view name) {
 }
 
 void HorizontalLayout::LayoutChildren(const Rect& area) {
-    long long fixed = 0;
-    int adjustable = 0;
-    for (auto& c : children_) {
-        if (!c->IsVisible())
-            continue;
-        const Rect& p = c->GetPadding();
-        fixed += p.left + p.right;
-        if (c->GetFixedWidth() > 0)
-            fixed += c->GetFixedWidth();
-        else
-            ++adjustable;
-    }
-    int free = static_cast<int>(std::max<long long>(0, area.Width() - fixed));
-    int share = adjustable ? free / adjustable : 0;
-    int x = area.left, seen = 0;
-    for (auto& c : children_) {
-        if (!c->IsVisible())
-            continue;
-        const Rect& p = c->GetPadding();
-        int cx = c->GetFixedWidth();
-        if (cx <= 0)
-            cx = ++seen == adjustable ? free - share * (adjustable - 1) : share;
-        int cy = c->GetFixedHeight() > 0 ? c->GetFixedHeight() : area.Height() - p.top - p.bottom;
-        cy = std::max(0, std::min(cy, area.Height() - p.top - p.bottom));
-        x = ClampCoordinate(x + p.left);
-        c->SetPos({x, area.top + p.top, ClampCoordinate(x + cx), area.top + p.top + cy});
-        x = ClampCoordinate(x + cx + p.right);
-    }
+    StackChildren(children_, area, /*vertical=*/false);
 }
 
 Control* TabLayout::GetInterface(std::wstring_view name) {
