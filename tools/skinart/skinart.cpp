@@ -232,6 +232,24 @@ void EmitCommon(Output& out) {
 
 // [SECTION] Main window: backgrounds, logos, controls
 
+// Strokes the four corner brackets of a scanner frame around (x0, y0)-(x1, y1), each arm
+// `arm` long, with the current colour, width and joins.
+void ScanBrackets(cairo_t* cr, double x0, double y0, double x1, double y1, double arm) {
+    cairo_move_to(cr, x0, y0 + arm);
+    cairo_line_to(cr, x0, y0);
+    cairo_line_to(cr, x0 + arm, y0);
+    cairo_move_to(cr, x1 - arm, y0);
+    cairo_line_to(cr, x1, y0);
+    cairo_line_to(cr, x1, y0 + arm);
+    cairo_move_to(cr, x1, y1 - arm);
+    cairo_line_to(cr, x1, y1);
+    cairo_line_to(cr, x1 - arm, y1);
+    cairo_move_to(cr, x0 + arm, y1);
+    cairo_line_to(cr, x0, y1);
+    cairo_line_to(cr, x0, y1 - arm);
+    cairo_stroke(cr);
+}
+
 // The product mark: a rounded teal tile with a document whose lines are being read by a
 // scan bracket. Scaled to any square size.
 void DrawLogo(cairo_t* cr, double size) {
@@ -257,20 +275,7 @@ void DrawLogo(cairo_t* cr, double size) {
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_width(cr, 4);
     SetColor(cr, kWhite);
-    const double a = 14, b = 56, l = 11;
-    cairo_move_to(cr, a, a + l);
-    cairo_line_to(cr, a, a);
-    cairo_line_to(cr, a + l, a);
-    cairo_move_to(cr, b - l, a);
-    cairo_line_to(cr, b, a);
-    cairo_line_to(cr, b, a + l);
-    cairo_move_to(cr, b, b - l);
-    cairo_line_to(cr, b, b);
-    cairo_line_to(cr, b - l, b);
-    cairo_move_to(cr, a + l, b);
-    cairo_line_to(cr, a, b);
-    cairo_line_to(cr, a, b - l);
-    cairo_stroke(cr);
+    ScanBrackets(cr, 14, 14, 56, 56, 11);
     // Text lines being recognised.
     cairo_set_line_width(cr, 4.2);
     const double lines[][2] = {{24, 46}, {24, 40}, {24, 43}};
@@ -663,21 +668,8 @@ void DrawAnimationFrame(cairo_t* cr, double t) {
     cairo_set_line_width(cr, 2.6);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     SetColor(cr, kTeal);
-    const double m = 7, l = 10;
-    const double x0 = dx - m, y0 = dy - m, x1 = dx + dw + m, y1 = dy + dh + m;
-    cairo_move_to(cr, x0, y0 + l);
-    cairo_line_to(cr, x0, y0);
-    cairo_line_to(cr, x0 + l, y0);
-    cairo_move_to(cr, x1 - l, y0);
-    cairo_line_to(cr, x1, y0);
-    cairo_line_to(cr, x1, y0 + l);
-    cairo_move_to(cr, x1, y1 - l);
-    cairo_line_to(cr, x1, y1);
-    cairo_line_to(cr, x1 - l, y1);
-    cairo_move_to(cr, x0 + l, y1);
-    cairo_line_to(cr, x0, y1);
-    cairo_line_to(cr, x0, y1 - l);
-    cairo_stroke(cr);
+    const double m = 7;
+    ScanBrackets(cr, dx - m, dy - m, dx + dw + m, dy + dh + m, 10);
 }
 
 constexpr int kAnimationFrames = 100;
