@@ -22,10 +22,6 @@ namespace {
 using namespace install_test;
 using namespace std::chrono_literals;
 
-std::wstring W(const std::string& s) {
-    return Utils::ToWide(s, Utils::kCodePageUtf8);
-}
-
 size_t IndexOf(const std::vector<int32_t>& codes, int32_t code) {
     return static_cast<size_t>(std::find(codes.begin(), codes.end(), code) - codes.begin());
 }

@@ -23,10 +23,6 @@ namespace {
 
 using namespace install_test;
 
-std::wstring W(const std::string& s) {
-    return Utils::ToWide(s, Utils::kCodePageUtf8);
-}
-
 // A private registry, analytics folder and temporary folder for one test.
 class RecordsTest : public ::testing::Test {
 protected:
@@ -34,15 +30,6 @@ protected:
     ScopedEnv config{"XDG_CONFIG_HOME", dir.Join("config")};
     ScopedEnv appData{"APPDATA", dir.Join("appdata")};
     ScopedEnv tmp{"TMPDIR", dir.path()};
-
-    std::wstring Reg(const wchar_t* name) {
-        uint32_t type = 0;
-        std::wstring text;
-        return Utils::ReadRegString(name, &type, &text) ? text : L"<missing>";
-    }
-    std::wstring Ini(const std::string& file, const wchar_t* section, const wchar_t* key) {
-        return Utils::ReadProfileString(file, section, key, L"<missing>");
-    }
 };
 
 TEST_F(RecordsTest, ReadInstallRecordCases) {

@@ -16,10 +16,6 @@ namespace {
 using namespace install_test;
 using namespace std::chrono_literals;
 
-std::wstring W(const std::string& s) {
-    return Utils::ToWide(s, Utils::kCodePageUtf8);
-}
-
 // Runs the fake package with `script` into `folder` and returns the recorded events once
 // a final installation event arrived.
 std::vector<Event> RunPackage(const TempDir& dir, const std::string& script,

@@ -19,10 +19,6 @@ namespace {
 
 using namespace install_test;
 
-std::wstring W(const std::string& s) {
-    return Utils::ToWide(s, Utils::kCodePageUtf8);
-}
-
 class SilentInstallTest : public ::testing::Test {
 protected:
     // Every silent run looks for a running "Glyphora_un_asa.exe", which other tests run.
@@ -43,14 +39,6 @@ protected:
             {BinPath("glyphora-installer"), "-silent",
              "-installdir=" + (installDir.empty() ? target : installDir), "-downloadurl=" + url},
             env);
-    }
-    std::wstring Reg(const wchar_t* name) {
-        uint32_t type = 0;
-        std::wstring text;
-        return Utils::ReadRegString(name, &type, &text) ? text : L"<missing>";
-    }
-    std::wstring Ini(const std::string& file, const wchar_t* section, const wchar_t* key) {
-        return Utils::ReadProfileString(file, section, key, L"<missing>");
     }
 };
 

@@ -13,11 +13,27 @@
 #include <fstream>
 #include <sstream>
 
+#include "utils/profile.h"
+#include "utils/registry.h"
 #include "utils/text.h"
 
 extern char** environ;
 
 namespace install_test {
+
+std::wstring W(const std::string& s) {
+    return Utils::ToWide(s, Utils::kCodePageUtf8);
+}
+
+std::wstring Reg(const wchar_t* name) {
+    uint32_t type = 0;
+    std::wstring text;
+    return Utils::ReadRegString(name, &type, &text) ? text : L"<missing>";
+}
+
+std::wstring Ini(const std::string& file, const wchar_t* section, const wchar_t* key) {
+    return Utils::ReadProfileString(file, section, key, L"<missing>");
+}
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");

@@ -14,6 +14,15 @@
 
 namespace install_test {
 
+/// `s` (UTF-8) as a wide string.
+std::wstring W(const std::string& s);
+
+/// The product's registry value `name`, or "<missing>" when it cannot be read.
+std::wstring Reg(const wchar_t* name);
+
+/// The value of `key` in `section` of the profile `file`, or "<missing>".
+std::wstring Ini(const std::string& file, const wchar_t* section, const wchar_t* key);
+
 /// A private folder under the system temporary folder, removed with its contents.
 class TempDir {
 public:
