@@ -392,8 +392,7 @@ void CMTCurlDownloader::FailAttempt(int32_t value) {
     }
 }
 
-int32_t CMTCurlDownloader::MergeParts(const std::string& target, bool verify,
-                                      std::string& digest) {
+int32_t CMTCurlDownloader::MergeParts(const std::string& target, bool verify, std::string& digest) {
     using File = std::unique_ptr<FILE, DownloadPartNode::FileCloser>;
     digest.clear();
     File first(std::fopen(PartPath(target, 0).c_str(), "ab+"));

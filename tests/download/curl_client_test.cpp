@@ -147,11 +147,11 @@ TEST(CurlClient, StreamedDigestDescribesTheFileOnDisk) {
     struct Case {
         const char* name;
         std::string path;
-        std::string prefill;        // partial file before the first attempt
-        int64_t truncateTo;         // partial file cut to this size after the first attempt
-        int attempts;               // Start calls until the result is 0
-        bool matchesServer;         // the finished file is the server's package
-        bool computed;              // a digest is offered at all
+        std::string prefill;  // partial file before the first attempt
+        int64_t truncateTo;   // partial file cut to this size after the first attempt
+        int attempts;         // Start calls until the result is 0
+        bool matchesServer;   // the finished file is the server's package
+        bool computed;        // a digest is offered at all
     } cases[] = {
         {"fresh", "/software/259", "", -1, 1, true, true},
         {"resumed after correct bytes", "/software/259", PatternBytes(0, 700001), -1, 1, true,
@@ -160,14 +160,14 @@ TEST(CurlClient, StreamedDigestDescribesTheFileOnDisk) {
         // file written, which then fails the owner's comparison, not the server's.
         {"resumed after wrong bytes", "/software/259", std::string(700001, 'x'), -1, 1, false,
          true},
-        {"connection cut: four attempts continue one stream", "/fault/cut=500000/software/259",
-         "", -1, 4, true, true},
+        {"connection cut: four attempts continue one stream", "/fault/cut=500000/software/259", "",
+         -1, 4, true, true},
         {"partial file shortened between attempts: its bytes are read back",
          "/fault/cut=500000/software/259", "", 123457, 5, true, true},
-        {"wrong digest in the URL: still the file's own", "/fault/digest=wrong/software/259",
-         "", -1, 1, true, true},
-        {"no digest in the URL: not computed", "/fault/digest=none/software/259", "", -1, 1,
-         true, false},
+        {"wrong digest in the URL: still the file's own", "/fault/digest=wrong/software/259", "",
+         -1, 1, true, true},
+        {"no digest in the URL: not computed", "/fault/digest=none/software/259", "", -1, 1, true,
+         false},
     };
     DistServer server({"--size", "2000000"});
     ASSERT_TRUE(server.Ok());
