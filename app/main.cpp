@@ -6,6 +6,8 @@
 // a second copy cannot start while this one still works.
 #include <clocale>
 
+#include "analytics/funnel.h"
+#include "app/crash_reporter.h"
 #include "app/launch_options.h"
 #include "app/startup.h"
 #include "install/silent_install.h"
@@ -18,9 +20,12 @@ int main(int argc, char** argv) {
     LaunchOptions& options = GetLaunchOptions();  // defaults + configuration file
 
     HardenLibrarySearch();
-    // Crash reporter (signal handlers that report, then re-raise): attaches here, with the
-    // analytics funnel events.
-    InitCurl(options);  // its failure report to analytics is dropped: no tracker exists yet
+    // Fatal signals and std::terminate report "崩溃退出" and the crash, then re-raise.
+    InstallCrashReporter(&orvan::analytics::ReportCrashAndFlush);
+    if (InitCurl(options) != 0) {
+        // Dropped: no tracker exists yet (analytics starts after the command line).
+        orvan::analytics::ReportCurlInitFailed();
+    }
 
     Utils::InstanceMutex instance(kInstanceMutexBaseName);
     instance.Acquire();
@@ -34,10 +39,11 @@ int main(int argc, char** argv) {
           options.DownloadUrl.c_str(), options.DownloadType, options.IsCheckNet ? 1 : 0,
           options.IsEnableAnalytics ? 1 : 0, options.DownloadScale);
 
-    // Analytics start (when options.IsEnableAnalytics): attaches here.
+    orvan::analytics::StartAnalytics(options);  // only when options.IsEnableAnalytics
     // A "-silent" run (no window) branches off here.
     if (IsSilentRun(argc, argv)) {
         int code = RunSilentInstall(options, argc, argv);
+        orvan::analytics::StopAnalytics(options);  // final flushes
         CleanupCurl(options);
         return code;
     }
@@ -50,8 +56,9 @@ int main(int argc, char** argv) {
     }
     HoldWhileTesting();
 
-    // Teardown, in this order: analytics shutdown (attaches here), libcurl, the window
+    // Teardown, in this order: analytics shutdown (final flushes), libcurl, the window
     // object with its orchestrator, then the mutex (released by `instance` on return).
+    orvan::analytics::StopAnalytics(options);
     CleanupCurl(options);
     return kExitOk;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "analytics/funnel.h"
 #include "download/install_callback.h"
 #include "install/download_installer.h"
 #include "install/install_checks.h"
@@ -151,6 +152,9 @@ int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstrin
         KeepsOldVersion(existing.folder, folder) ? std::wstring() : existing.uninstallerPath;
 
     NoticeQueue queue;
+    // The installation's analytics funnel, tagged as reports made outside the window.
+    orvan::analytics::InstallFunnel funnel(options.EventTag,
+                                           CDownloadInstaller::PackagePath(folder));
     CDownloadInstaller installer([&queue](int32_t code, double value,
                                           const wchar_t* text) { queue.Post(code, value, text); },
                                  L"", L"", L"", true, true, true);
@@ -162,6 +166,7 @@ int RunSilentInstall(const LaunchOptions& options, const std::vector<std::wstrin
     InstallProgress installProgress;
     for (;;) {
         Notice n = queue.Take();
+        funnel.OnEvent(n.code, n.value, n.text);
         switch (n.code) {
             case DL_CODE_START:
                 progress.Show(0);
