@@ -85,7 +85,8 @@ if [ $status -eq 0 ]; then
   echo "demo: records: $DEMO/config/OrvanSoft/Glyphora.reg, $TARGET/set.ini; trace: $DEMO/trace.log"
   if [ -s "$DEMO/analytics.jsonl" ]; then
     echo "demo: analytics events received ($DEMO/analytics.jsonl):"
-    sed -n 's/.*"event":"\([^"]*\)".*/  \1/p' "$DEMO/analytics.jsonl"
+    sed -n -e 's/.*"event":"\([^"]*\)".*"ov_task_name":"\([^"]*\)".*"ov_task_result":"\([^"]*\)".*/  \1 \2 \3/p' \
+      -e 't' -e 's/.*"event":"\([^"]*\)".*/  \1/p' "$DEMO/analytics.jsonl"
   fi
 else
   echo "demo: the installer ended with exit code $status; trace: $DEMO/trace.log" >&2
