@@ -75,6 +75,32 @@ const std::unordered_map<std::string, ProfileOp>& OpMap() {
     OV_THROW(function, "Not supported user property [" + key + "]!");
 }
 
+// Applies number property `key` by its operation `op`: set once, set, or `increment()`,
+// which emits the increment record (its form differs between whole and floating numbers).
+// Raises OvException ("ProfileUserPropertyNumber") for append keys and unsupported keys.
+template <typename Number, typename Increment>
+void SetNumberProperty(ProfileOp op, const std::string& key, Number value,
+                       const Increment& increment) {
+    constexpr char kFunction[] = "ProfileUserPropertyNumber";
+    switch (op) {
+        case ProfileOp::SetOnce:
+            Sdk::emitProfileSetOnce(key, value);
+            return;
+        case ProfileOp::Increment:
+            increment();
+            return;
+        case ProfileOp::Set:
+            Sdk::emitProfileSet(key, value);
+            return;
+        case ProfileOp::Append:
+            OV_THROW(kFunction,
+                     "user property [" + key + "] is number value, it cannot be append to list!");
+        case ProfileOp::None:
+            break;
+    }
+    Unsupported(kFunction, key);
+}
+
 }  // namespace
 
 ProfileOp NativeUserTracker::opOf(const std::string& key) {
@@ -104,48 +130,15 @@ void NativeUserTracker::setString(const std::string& key, const std::string& tex
 }
 
 void NativeUserTracker::setNumber(const std::string& key, int32_t value) {
-    constexpr char kFunction[] = "ProfileUserPropertyNumber";
-    switch (opOf(key)) {
-        case ProfileOp::SetOnce:
-            Sdk::emitProfileSetOnce(key, value);
-            return;
-        case ProfileOp::Increment:
-            Sdk::emitProfileIncrement(key, value);
-            return;
-        case ProfileOp::Set:
-            Sdk::emitProfileSet(key, value);
-            return;
-        case ProfileOp::Append:
-            OV_THROW(kFunction,
-                     "user property [" + key + "] is number value, it cannot be append to list!");
-        case ProfileOp::None:
-            break;
-    }
-    Unsupported(kFunction, key);
+    SetNumberProperty(opOf(key), key, value, [&] { Sdk::emitProfileIncrement(key, value); });
 }
 
 void NativeUserTracker::setNumber(const std::string& key, double value) {
-    constexpr char kFunction[] = "ProfileUserPropertyNumber";
-    switch (opOf(key)) {
-        case ProfileOp::SetOnce:
-            Sdk::emitProfileSetOnce(key, value);
-            return;
-        case ProfileOp::Increment: {
-            PropertiesNode node;
-            node.setNumber(key, value);
-            Sdk::emitProfileIncrement(node);
-            return;
-        }
-        case ProfileOp::Set:
-            Sdk::emitProfileSet(key, value);
-            return;
-        case ProfileOp::Append:
-            OV_THROW(kFunction,
-                     "user property [" + key + "] is number value, it cannot be append to list!");
-        case ProfileOp::None:
-            break;
-    }
-    Unsupported(kFunction, key);
+    SetNumberProperty(opOf(key), key, value, [&] {
+        PropertiesNode node;
+        node.setNumber(key, value);
+        Sdk::emitProfileIncrement(node);
+    });
 }
 
 void NativeUserTracker::setDateTime(const std::string& key, int64_t time) {
