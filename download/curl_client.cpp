@@ -256,14 +256,10 @@ int CurlClient::ProgressCallback(void* client, curl_off_t dltotal, curl_off_t dl
     return 0;
 }
 
-Download::CurlHandle CurlClient::Head(const std::string& url) {
-    Download::CurlHandle handle(curl_easy_init());
-    if (!handle)
-        return handle;
-    CURL* h = handle.get();
+int CurlClient::ApplyProbeOptions(CURL* h, const std::string& url, CURLoption headOption) {
     int rc = CURLE_OK;
     rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, headOption, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -271,6 +267,15 @@ Download::CurlHandle CurlClient::Head(const std::string& url) {
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProbeAbortCheck);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
     rc |= ApplyCommonOptions(h);
+    return rc;
+}
+
+Download::CurlHandle CurlClient::Head(const std::string& url) {
+    Download::CurlHandle handle(curl_easy_init());
+    if (!handle)
+        return handle;
+    CURL* h = handle.get();
+    int rc = ApplyProbeOptions(h, url, CURLOPT_FOLLOWLOCATION);
     if (rc == CURLE_OK) {
         rc = curl_easy_perform(h);
         if (rc != CURLE_OK)
@@ -309,16 +314,7 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& url) {
         return -1;
     }
     CURL* h = handle.get();
-    int rc = CURLE_OK;
-    rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    rc |= curl_easy_setopt(h, CURLOPT_HEADER, 1L);
-    rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
-    rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProbeAbortCheck);
-    rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
-    rc |= ApplyCommonOptions(h);
+    int rc = ApplyProbeOptions(h, url, CURLOPT_HEADER);
     if (rc == CURLE_OK) {
         curl_easy_perform(h);
         curl_off_t length = -1;
@@ -341,16 +337,7 @@ std::string CurlClient::GetRealUrl_Str(const std::string& url) {
     Download::CurlHandle handle(curl_easy_init());
     if (handle) {
         CURL* h = handle.get();
-        int rc = CURLE_OK;
-        rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-        rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-        rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
-        rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-        rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProbeAbortCheck);
-        rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, &abort_);
-        rc |= ApplyCommonOptions(h);
+        int rc = ApplyProbeOptions(h, url, CURLOPT_FOLLOWLOCATION);
         if (rc == CURLE_OK)
             rc = curl_easy_perform(h);
         if (rc != CURLE_OK) {

@@ -86,6 +86,10 @@ public:
 private:
     /// Applies the options every request of this client shares (TLS trust, abort check).
     CURLcode ApplyCommonOptions(CURL* handle);
+    /// Sets up `h` as a body-less probe of `url` (HEAD request, connect timeout, abort check,
+    /// common options) with `headOption` (CURLOPT_FOLLOWLOCATION or CURLOPT_HEADER) set to 1.
+    /// Returns the OR of the libcurl results: CURLE_OK only when every option was accepted.
+    int ApplyProbeOptions(CURL* h, const std::string& url, CURLoption headOption);
     /// Opens the partial file, sets the transfer options and performs the transfer; the
     /// partial file is closed (and its buffered bytes flushed) before returning.
     int Transfer(const std::string& partPath);
