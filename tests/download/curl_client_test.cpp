@@ -55,10 +55,6 @@ struct ProgressLog {
     }
 };
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 TEST(CurlClient, LengthBoundaryAtOneMebibyte) {
     struct Case {
         uint64_t size;

@@ -17,44 +17,12 @@ namespace {
 using namespace DownloadTest;
 using namespace std::chrono_literals;
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Describe(const std::vector<Event>& events) {
-    std::string out;
-    for (const auto& e : events) {
-        if (e.code == DL_CODE_PROGRESS)
-            continue;
-        out += std::to_string(e.code) + "(" + std::to_string(e.value) + ") ";
-    }
-    return out;
-}
-
-struct Expected {
-    int32_t code;
-    double value;
-    std::wstring text;
-};
-
-// Compares the non-progress events with `expected`, value and text included.
-void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected) {
-    std::vector<Event> finals;
-    for (const auto& e : events) {
-        if (e.code != DL_CODE_PROGRESS)
-            finals.push_back(e);
-    }
-    ASSERT_EQ(finals.size(), expected.size()) << "got " << Describe(events);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("event " + std::to_string(i) + " of " + Describe(events));
-        EXPECT_EQ(finals[i].code, expected[i].code);
-        EXPECT_EQ(finals[i].value, expected[i].value);
-        EXPECT_EQ(finals[i].text, expected[i].text);
-    }
-}
-
 const std::wstring kMd5Mismatch = L"curl文件md5校验失败";
 const std::wstring kNoUrlMd5 = L"curl获取url-md5失败";
+// A wrong digest twice: reason and retry, then reason and fail.
+const std::vector<Expected> kMismatchRestartMismatch = {
+    {1001, 1, L""}, {1006, 0, kMd5Mismatch}, {1005, 0, L"LibCurl"},
+    {1001, 1, L""}, {1006, 0, kMd5Mismatch}, {1004, 0, L"LibCurl"}};
 
 TEST(CurlDownloader, EventSequences) {
     struct Case {
@@ -72,22 +40,12 @@ TEST(CurlDownloader, EventSequences) {
          true},
         {"wrong digest, restart, wrong again",
          "/fault/digest=wrong/software/259",
-         {{1001, 1, L""},
-          {1006, 0, kMd5Mismatch},
-          {1005, 0, L"LibCurl"},
-          {1001, 1, L""},
-          {1006, 0, kMd5Mismatch},
-          {1004, 0, L"LibCurl"}},
+         kMismatchRestartMismatch,
          {},
          true},
         {"upper-case digest is a mismatch",
          "/fault/digest=upper/software/259",
-         {{1001, 1, L""},
-          {1006, 0, kMd5Mismatch},
-          {1005, 0, L"LibCurl"},
-          {1001, 1, L""},
-          {1006, 0, kMd5Mismatch},
-          {1004, 0, L"LibCurl"}},
+         kMismatchRestartMismatch,
          {},
          true},
         {"status 500: six attempts, value 22",
@@ -119,13 +77,8 @@ TEST(CurlDownloader, EventSequences) {
         FakePacing fake;
         Recorder recorder;
         TraceCapture traces;
-        {
-            CCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
-                                       dir.WFile("pkg.bin"), fake.pacing);
-            recorder.restart = [&downloader] { downloader.Start(); };
-            downloader.Start();
-            ASSERT_TRUE(recorder.WaitFinal(60s)) << Describe(recorder.Events());
-        }
+        ASSERT_NO_FATAL_FAILURE(RunWithRestart<CCurlDownloader>(recorder, Wide(server.Url(c.path)),
+                                                                dir.WFile("pkg.bin"), fake, 60s));
         ExpectSequence(recorder.Events(), c.events);
         EXPECT_EQ(fake.Pauses(), c.pauses);
         EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")) == server.Md5(), c.fileMatches);
@@ -184,9 +137,7 @@ TEST(CurlDownloader, DestructionStopsAStalledTransferPromptly) {
         std::this_thread::sleep_for(50ms);
     }
     EXPECT_GE(FileSize(dir.File("pkg.bin.part")), 900000);
-    const auto began = std::chrono::steady_clock::now();
-    downloader.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
+    ExpectPromptDestruction(downloader);
     EXPECT_EQ(recorder.Codes(), (std::vector<int32_t>{1001})) << "no event after destruction";
     EXPECT_FALSE(Exists(dir.File("pkg.bin.part"))) << "the client removes its partial file";
     EXPECT_FALSE(Exists(dir.File("pkg.bin")));

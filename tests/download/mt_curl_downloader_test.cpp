@@ -20,41 +20,6 @@ namespace {
 using namespace DownloadTest;
 using namespace std::chrono_literals;
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Describe(const std::vector<Event>& events) {
-    std::string out;
-    for (const auto& e : events) {
-        if (e.code == DL_CODE_PROGRESS)
-            continue;
-        out += std::to_string(e.code) + "(" + std::to_string(e.value) + ") ";
-    }
-    return out;
-}
-
-struct Expected {
-    int32_t code;
-    double value;
-    std::wstring text;
-};
-
-void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected) {
-    std::vector<Event> finals;
-    for (const auto& e : events) {
-        if (e.code != DL_CODE_PROGRESS)
-            finals.push_back(e);
-    }
-    ASSERT_EQ(finals.size(), expected.size()) << "got " << Describe(events);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("event " + std::to_string(i) + " of " + Describe(events));
-        EXPECT_EQ(finals[i].code, expected[i].code);
-        EXPECT_EQ(finals[i].value, expected[i].value);
-        EXPECT_EQ(finals[i].text, expected[i].text);
-    }
-}
-
 // The Range headers of the GET requests the server saw, in order.
 std::vector<std::string> Ranges(const DistServer& server) {
     std::vector<std::string> ranges;
@@ -70,6 +35,10 @@ std::vector<std::string> Ranges(const DistServer& server) {
 
 const std::wstring kMismatch = L"mtcurl文件md5校验失败";
 const std::wstring kNoDigest = L"mtcurl获取url-md5失败";
+// A wrong digest twice: reason and retry, then reason and fail.
+const std::vector<Expected> kMismatchRestartMismatch = {
+    {1001, 1, L""}, {1006, 0, kMismatch}, {1005, 0, L"LibCurl"},
+    {1001, 1, L""}, {1006, 0, kMismatch}, {1004, 0, L"LibCurl"}};
 
 TEST(MtCurlDownloader, PlanSplitsAt20MiB) {
     struct Case {
@@ -145,26 +114,10 @@ TEST(MtCurlDownloader, EventSequences) {
          "/fault/digest=none/software/259",
          {{1001, 1, L""}, {1006, 0, kNoDigest}, {1003, 0, L"LibCurl"}},
          true},
-        {"wrong digest: reason, retry; again: reason, fail",
-         "3000000",
-         "/fault/digest=wrong/software/259",
-         {{1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1005, 0, L"LibCurl"},
-          {1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1004, 0, L"LibCurl"}},
-         false},
-        {"upper-case digest is a mismatch",
-         "3000000",
-         "/fault/digest=upper/software/259",
-         {{1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1005, 0, L"LibCurl"},
-          {1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1004, 0, L"LibCurl"}},
-         false},
+        {"wrong digest: reason, retry; again: reason, fail", "3000000",
+         "/fault/digest=wrong/software/259", kMismatchRestartMismatch, false},
+        {"upper-case digest is a mismatch", "3000000", "/fault/digest=upper/software/259",
+         kMismatchRestartMismatch, false},
         {"255-byte source: fail without restart",
          "255",
          "/software/259",
@@ -207,16 +160,8 @@ TEST(MtCurlDownloader, EventSequences) {
          true},
         // The digest of two merged parts: part 0 hashed as it arrived, part 1 as it is
         // copied behind it; a wrong URL digest is still caught.
-        {"wrong digest, two parts: reason, retry; again: reason, fail",
-         "21000000",
-         "/fault/digest=wrong/software/259",
-         {{1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1005, 0, L"LibCurl"},
-          {1001, 1, L""},
-          {1006, 0, kMismatch},
-          {1004, 0, L"LibCurl"}},
-         false},
+        {"wrong digest, two parts: reason, retry; again: reason, fail", "21000000",
+         "/fault/digest=wrong/software/259", kMismatchRestartMismatch, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,13 +171,8 @@ TEST(MtCurlDownloader, EventSequences) {
         FakePacing fake;
         Recorder recorder;
         TraceCapture traces;
-        {
-            CMTCurlDownloader downloader(recorder.Callback(), Wide(server.Url(c.path)),
-                                         dir.WFile("pkg.bin"), fake.pacing);
-            recorder.restart = [&downloader] { downloader.Start(); };
-            downloader.Start();
-            ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
-        }
+        ASSERT_NO_FATAL_FAILURE(RunWithRestart<CMTCurlDownloader>(
+            recorder, Wide(server.Url(c.path)), dir.WFile("pkg.bin"), fake, 90s));
         ExpectSequence(recorder.Events(), c.events);
         EXPECT_EQ(Exists(dir.File("pkg.bin")), c.fileMatches);
         if (c.fileMatches) {
@@ -243,31 +183,35 @@ TEST(MtCurlDownloader, EventSequences) {
     }
 }
 
-TEST(MtCurlDownloader, CompletePartIsKeptAcrossTheRestartAndNotFetchedAgain) {
-    // Part 1 (from byte 10500000) fails all seven attempts; part 0 completes and progress is
-    // reported, so the part files survive into the restart.
+// Downloads `path` of a 21000000-byte server whose first attempt fails with status 22 after
+// progress, so the part files survive into the owner's restart, which succeeds. Expects those
+// events, the server's file and a digest computed without reading the file back; `ranges`
+// receives the Range headers the server saw.
+void RunFailedThenRestarted(const std::string& path, std::vector<std::string>& ranges) {
     DistServer server({"--size", "21000000"});
     ASSERT_TRUE(server.Ok());
     TempDir dir;
     FakePacing fake;
     Recorder recorder;
     TraceCapture traces;
-    {
-        CMTCurlDownloader downloader(
-            recorder.Callback(),
-            Wide(server.Url("/fault/fail-from=10500000,fail-times=7/software/259")),
-            dir.WFile("pkg.bin"), fake.pacing);
-        recorder.restart = [&downloader] { downloader.Start(); };
-        downloader.Start();
-        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
-    }
+    ASSERT_NO_FATAL_FAILURE(RunWithRestart<CMTCurlDownloader>(recorder, Wide(server.Url(path)),
+                                                              dir.WFile("pkg.bin"), fake, 90s));
     ExpectSequence(recorder.Events(),
                    {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}});
     EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
-    // Part 0 was hashed as it arrived in the first attempt; that stream is continued.
     EXPECT_EQ(traces.Count(L"read back from the file"), 0);
+    ranges = Ranges(server);
+}
+
+TEST(MtCurlDownloader, CompletePartIsKeptAcrossTheRestartAndNotFetchedAgain) {
+    // Part 1 (from byte 10500000) fails all seven attempts; part 0 completes and progress is
+    // reported, so the part files survive into the restart. Part 0 was hashed as it arrived
+    // in the first attempt; that stream is continued.
+    std::vector<std::string> ranges;
+    ASSERT_NO_FATAL_FAILURE(
+        RunFailedThenRestarted("/fault/fail-from=10500000,fail-times=7/software/259", ranges));
     int firstPart = 0, secondPart = 0;
-    for (const auto& range : Ranges(server)) {
+    for (const auto& range : ranges) {
         firstPart += range == "0-10499999";
         secondPart += range == "10500000-20999999";
     }
@@ -281,27 +225,11 @@ TEST(MtCurlDownloader, PartResumedOnTheRestartIsVerifiedWithItsEarlierBytes) {
     // after progress was reported, so the part files survive into the restart, which resumes
     // part 0 after its 4000000 bytes. Those bytes are only on disk; the digest must include
     // them.
-    DistServer server({"--size", "21000000"});
-    ASSERT_TRUE(server.Ok());
-    TempDir dir;
-    FakePacing fake;
-    Recorder recorder;
-    TraceCapture traces;
-    {
-        CMTCurlDownloader downloader(
-            recorder.Callback(),
-            Wide(server.Url("/fault/cut=4000000,fail-from=4000000,fail-times=14/software/259")),
-            dir.WFile("pkg.bin"), fake.pacing);
-        recorder.restart = [&downloader] { downloader.Start(); };
-        downloader.Start();
-        ASSERT_TRUE(recorder.WaitFinal(90s)) << Describe(recorder.Events());
-    }
-    ExpectSequence(recorder.Events(),
-                   {{1001, 1, L""}, {1005, 22, L"LibCurl"}, {1001, 1, L""}, {1003, 0, L"LibCurl"}});
-    EXPECT_EQ(Utils::GetFileMd5(dir.File("pkg.bin")), server.Md5());
-    EXPECT_EQ(traces.Count(L"read back from the file"), 0);
+    std::vector<std::string> ranges;
+    ASSERT_NO_FATAL_FAILURE(RunFailedThenRestarted(
+        "/fault/cut=4000000,fail-from=4000000,fail-times=14/software/259", ranges));
     int resumed = 0;
-    for (const auto& range : Ranges(server))
+    for (const auto& range : ranges)
         resumed += range == "4000000-10499999";
     EXPECT_EQ(resumed, 8) << "seven refused retries, then the restart's request";
 }
@@ -388,9 +316,7 @@ TEST(MtCurlDownloader, DestructionStopsStalledPartsPromptly) {
         std::this_thread::sleep_for(50ms);
     }
     EXPECT_GE(FileSize(dir.File("pkg.bin_1")), 900000) << "both parts are transferring";
-    const auto began = std::chrono::steady_clock::now();
-    downloader.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
+    ExpectPromptDestruction(downloader);
     for (const auto& e : recorder.Events())
         EXPECT_NE(e.code, DL_CODE_FAIL);
     EXPECT_FALSE(Exists(dir.File("pkg.bin")));

@@ -252,6 +252,35 @@ int TraceCapture::Count(const std::wstring& text) const {
     return count;
 }
 
+std::string Describe(const std::vector<Event>& events) {
+    std::string out;
+    for (const auto& e : events) {
+        if (e.code == DL_CODE_PROGRESS)
+            continue;
+        out += std::to_string(e.code) + "(" + std::to_string(e.value) + ") ";
+    }
+    return out;
+}
+
+void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected) {
+    std::vector<Event> finals;
+    for (const auto& e : events) {
+        if (e.code != DL_CODE_PROGRESS)
+            finals.push_back(e);
+    }
+    ASSERT_EQ(finals.size(), expected.size()) << "got " << Describe(events);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("event " + std::to_string(i) + " of " + Describe(events));
+        EXPECT_EQ(finals[i].code, expected[i].code);
+        EXPECT_EQ(finals[i].value, expected[i].value);
+        EXPECT_EQ(finals[i].text, expected[i].text);
+    }
+}
+
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
 std::string PatternBytes(uint64_t offset, size_t length) {
     std::string bytes(length, '\0');
     ::DistServer::FillPattern(offset, bytes.data(), length);

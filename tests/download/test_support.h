@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -83,6 +85,19 @@ private:
     std::vector<Event> events_;
 };
 
+/// An expected non-progress event: code, value and text.
+struct Expected {
+    int32_t code;
+    double value;
+    std::wstring text;
+};
+
+/// "code(value) " for each non-progress event, for failure messages.
+std::string Describe(const std::vector<Event>& events);
+
+/// Compares the non-progress events with `expected`, value and text included.
+void ExpectSequence(const std::vector<Event>& events, const std::vector<Expected>& expected);
+
 /// Pacing for tests: pauses are recorded and skipped; the clock moves one second per
 /// reading, so every progress callback evaluates.
 struct FakePacing {
@@ -117,6 +132,29 @@ private:
     };
     std::shared_ptr<State> state_;
 };
+
+/// Runs a `Downloader` of `url` into `target` until its final event (bounded by `limit`),
+/// answering DL_CODE_RETRY with the owner's restart; the downloader is destroyed before
+/// returning. Call it inside ASSERT_NO_FATAL_FAILURE: a missing final event is fatal.
+template <typename Downloader>
+void RunWithRestart(Recorder& recorder, const std::wstring& url, const std::wstring& target,
+                    FakePacing& fake, std::chrono::milliseconds limit) {
+    Downloader downloader(recorder.Callback(), url, target, fake.pacing);
+    recorder.restart = [&downloader] { downloader.Start(); };
+    downloader.Start();
+    ASSERT_TRUE(recorder.WaitFinal(limit)) << Describe(recorder.Events());
+}
+
+/// Destroys `downloader` and expects its destructor to return within three seconds.
+template <typename Downloader>
+void ExpectPromptDestruction(std::unique_ptr<Downloader>& downloader) {
+    const auto began = std::chrono::steady_clock::now();
+    downloader.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
+}
+
+/// The ASCII `text` widened character by character.
+std::wstring Wide(const std::string& text);
 
 /// Bytes [offset, offset + length) of the server's generated package.
 std::string PatternBytes(uint64_t offset, size_t length);
